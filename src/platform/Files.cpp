@@ -1,0 +1,360 @@
+#include "platform/Files.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+thread_local int lastError = 0;
+
+QByteArray Native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+bool Fail() {
+    lastError = errno;
+    return false;
+}
+
+bool FoldedEqual(QChar a, QChar b) {
+    return a == b || a.toCaseFolded() == b.toCaseFolded();
+}
+
+// Iterative matcher with single back-tracking point for the last '*'.
+bool Match(const QString& pattern, const QString& name) {
+    qsizetype p = 0, n = 0, starP = -1, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == QLatin1Char('?') || FoldedEqual(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == QLatin1Char('*')) {
+            starP = p++;
+            starN = n;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
+        ++p;
+    return p == pattern.size();
+}
+
+bool SyncFolderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : path.left(slash));
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL; // some file systems cannot sync folders
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+bool WildcardMatch(const QString& pattern, const QString& name) {
+    // "*.*" means every entry, also those without a dot, as on the original system.
+    if (pattern == QLatin1String("*.*"))
+        return true;
+    return Match(pattern, name);
+}
+
+QString FolderPart(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : path.left(slash + 1);
+}
+
+QString NamePart(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString AsFolder(const QString& folder) {
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+        return folder;
+    return folder + QLatin1Char('/');
+}
+
+std::vector<FileInfo> FindFiles(const QString& mask) {
+    std::vector<FileInfo> found;
+    const QString folder = FolderPart(mask);
+    const QString pattern = NamePart(mask);
+    const QByteArray nativeFolder = Native(folder.isEmpty() ? QStringLiteral(".") : folder);
+    DIR* dir = ::opendir(nativeFolder.constData());
+    if (dir == nullptr) {
+        Fail();
+        return found;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name == QLatin1String(".") || name == QLatin1String("..") || !WildcardMatch(pattern, name))
+            continue;
+        struct stat info {};
+        const QByteArray full = nativeFolder + '/' + entry->d_name;
+        if (::stat(full.constData(), &info) != 0)
+            continue; // vanished meanwhile, or a dangling link
+        FileInfo file;
+        file.name = name;
+        file.size = S_ISDIR(info.st_mode) ? 0 : static_cast<qint64>(info.st_size);
+        file.attributes = S_ISDIR(info.st_mode) ? kAttributeFolder : kAttributeNormal;
+        if ((info.st_mode & S_IWUSR) == 0)
+            file.attributes |= kAttributeReadOnly;
+        file.modified = QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec).addMSecs(info.st_mtim.tv_nsec / 1000000);
+        found.push_back(std::move(file));
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end(), [](const FileInfo& a, const FileInfo& b) { return a.name < b.name; });
+    return found;
+}
+
+bool FileExists(const QString& path) {
+    struct stat info {};
+    return ::stat(Native(path).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool FolderExists(const QString& path) {
+    struct stat info {};
+    return ::stat(Native(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool DeleteFile(const QString& path) {
+    return ::unlink(Native(path).constData()) == 0 || Fail();
+}
+
+bool RenameFile(const QString& from, const QString& to) {
+    const QByteArray source = Native(from);
+    const QByteArray target = Native(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return Fail();
+    // The file system cannot rename without replacing: check first.
+    struct stat info {};
+    if (::lstat(target.constData(), &info) == 0) {
+        lastError = EEXIST;
+        return false;
+    }
+    return ::rename(source.constData(), target.constData()) == 0 || Fail();
+}
+
+bool CopyFile(const QString& from, const QString& to, bool failIfExists) {
+    if (failIfExists && (FileExists(to) || FolderExists(to))) {
+        lastError = EEXIST;
+        return false;
+    }
+    QByteArray contents;
+    if (!ReadWholeFile(from, contents))
+        return false;
+    return WriteFileAtomically(to, contents);
+}
+
+bool CreateFolder(const QString& path) {
+    return ::mkdir(Native(path).constData(), 0777) == 0 || Fail();
+}
+
+bool CreateFolderPath(const QString& path) {
+    const QString folder = AsFolder(path);
+    for (qsizetype slash = folder.indexOf(QLatin1Char('/'), 1); slash >= 0;
+         slash = folder.indexOf(QLatin1Char('/'), slash + 1)) {
+        const QByteArray part = Native(folder.left(slash));
+        if (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)
+            return Fail();
+    }
+    if (!FolderExists(folder)) {
+        lastError = ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
+bool RemoveFolder(const QString& path) {
+    return ::rmdir(Native(path).constData()) == 0 || Fail();
+}
+
+std::optional<std::uint64_t> FreeSpace(const QString& path) {
+    struct statvfs info {};
+    if (::statvfs(Native(path).constData(), &info) != 0) {
+        Fail();
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+bool ReadWholeFile(const QString& path, QByteArray& contents) {
+    const int fd = ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail();
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        lastError = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        return false;
+    }
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            Fail();
+            ::close(fd);
+            return false;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    ::close(fd);
+    contents = std::move(bytes);
+    return true;
+}
+
+AtomicFile::~AtomicFile() {
+    Discard();
+}
+
+bool AtomicFile::Open(const QString& targetPath) {
+    Discard();
+    failed_ = false;
+    error_ = 0;
+    targetPath_ = Native(targetPath);
+    tempPath_ = targetPath_ + ".tmp-XXXXXX";
+    fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        tempPath_.clear();
+        return Fail();
+    }
+    // mkstemp creates 0600; give the file the permissions an ordinary new file gets.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd_, 0666 & ~mask);
+    return true;
+}
+
+bool AtomicFile::Write(const void* data, std::size_t size) {
+    if (fd_ < 0 || failed_) {
+        lastError = fd_ < 0 ? EBADF : error_;
+        return false;
+    }
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(fd_, bytes, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            failed_ = true;
+            error_ = written < 0 ? errno : ENOSPC;
+            lastError = error_;
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool AtomicFile::Commit() {
+    if (fd_ < 0) {
+        lastError = EBADF;
+        return false;
+    }
+    if (!failed_ && ::fsync(fd_) != 0) {
+        failed_ = true;
+        error_ = errno;
+    }
+    if (::close(fd_) != 0 && !failed_) {
+        failed_ = true;
+        error_ = errno;
+    }
+    fd_ = -1;
+    if (!failed_ && ::rename(tempPath_.constData(), targetPath_.constData()) != 0) {
+        failed_ = true;
+        error_ = errno;
+    }
+    if (failed_) {
+        ::unlink(tempPath_.constData());
+        tempPath_.clear();
+        lastError = error_;
+        return false;
+    }
+    tempPath_.clear();
+    SyncFolderOf(targetPath_);
+    return true;
+}
+
+void AtomicFile::Discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!tempPath_.isEmpty()) {
+        ::unlink(tempPath_.constData());
+        tempPath_.clear();
+    }
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& contents) {
+    AtomicFile file;
+    return file.Open(path) && file.Write(contents) && file.Commit();
+}
+
+int LastError() {
+    return lastError;
+}
+
+void SetLastError(int code) {
+    lastError = code;
+}
+
+QString ErrorText(int code) {
+    switch (code) {
+    case 0:
+        return QStringLiteral("Операция успешно завершена.");
+    case ENOENT:
+        return QStringLiteral("Не удается найти указанный файл.");
+    case ENOTDIR:
+        return QStringLiteral("Не удается найти указанный путь.");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("Отказано в доступе.");
+    case EEXIST:
+    case ENOTEMPTY:
+        return QStringLiteral("Не удается создать файл, так как он уже существует.");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("Недостаточно места на диске.");
+    case EFBIG:
+        return QStringLiteral("Размер файла превышает допустимый предел.");
+    case EROFS:
+        return QStringLiteral("Носитель защищен от записи.");
+    case EIO:
+        return QStringLiteral("Ошибка ввода-вывода на устройстве.");
+    case EISDIR:
+        return QStringLiteral("Указанный путь является папкой.");
+    case ENAMETOOLONG:
+        return QStringLiteral("Имя файла или папки слишком длинное.");
+    case EINVAL:
+        return QStringLiteral("Синтаксическая ошибка в имени файла, имени папки или метке тома.");
+    case EBUSY:
+        return QStringLiteral("Процесс не может получить доступ к файлу, так как он занят другим процессом.");
+    default:
+        return QStringLiteral("Ошибка %1: %2").arg(code).arg(QString::fromLocal8Bit(std::strerror(code)));
+    }
+}
+
+} // namespace platform

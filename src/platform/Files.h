@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Files and folders. Paths use '/'. A path that ends with '/' names a folder, any
+// other path names a file; nothing is decided by looking for a '.' in it.
+//
+// Every operation that fails leaves its reason in LastError() (an errno value), so
+// that the caller can show the operator ErrorText(LastError()).
+namespace platform {
+
+enum FileAttribute : std::uint32_t {
+    kAttributeReadOnly = 0x01,
+    kAttributeFolder = 0x10,
+    kAttributeNormal = 0x80,
+};
+
+struct FileInfo {
+    QString name; // the entry's own name, without its folder
+    std::uint32_t attributes = 0;
+    qint64 size = 0;
+    QDateTime modified;
+
+    bool IsFolder() const { return (attributes & kAttributeFolder) != 0; }
+};
+
+// Case-insensitive match of a file name against a pattern with '*' and '?'.
+bool WildcardMatch(const QString& pattern, const QString& name);
+
+// The entries of the mask's folder whose names match the mask's last component,
+// folders included, "." and ".." excluded, sorted by name.
+std::vector<FileInfo> FindFiles(const QString& mask);
+
+// The text up to and including the last '/', or empty when there is none.
+QString FolderPart(const QString& path);
+// The text after the last '/'.
+QString NamePart(const QString& path);
+// `folder` with a trailing '/' added when it lacks one.
+QString AsFolder(const QString& folder);
+
+bool FileExists(const QString& path);
+bool FolderExists(const QString& path);
+
+bool DeleteFile(const QString& path);
+// Fails, leaving both names alone, when `to` already exists.
+bool RenameFile(const QString& from, const QString& to);
+// Copies a file through a temporary file beside the target, so that the target is
+// either the old file or the whole new one.
+bool CopyFile(const QString& from, const QString& to, bool failIfExists);
+// Creates one folder; false when it could not be made (an existing one included).
+bool CreateFolder(const QString& path);
+// Creates the folder and every missing folder above it; true when it exists after.
+bool CreateFolderPath(const QString& path);
+// Removes an empty folder.
+bool RemoveFolder(const QString& path);
+
+// Bytes available to an unprivileged writer on the volume that holds `path`.
+std::optional<std::uint64_t> FreeSpace(const QString& path);
+
+bool ReadWholeFile(const QString& path, QByteArray& contents);
+
+// A file written in place of another: the bytes go to a temporary file in the same
+// folder, which Commit() flushes to the disk and renames over the target. A power cut
+// or a failed write therefore never leaves half a file; without a successful Commit()
+// the temporary file is removed and the old target is untouched.
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool Open(const QString& targetPath);
+    bool IsOpen() const { return fd_ >= 0; }
+    bool Write(const void* data, std::size_t size);
+    bool Write(const QByteArray& bytes) { return Write(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
+    // Flushes, closes and renames over the target. Any earlier failed write makes it fail.
+    bool Commit();
+    void Discard();
+
+private:
+    int fd_ = -1;
+    bool failed_ = false;
+    int error_ = 0;
+    QByteArray tempPath_;
+    QByteArray targetPath_;
+};
+
+bool WriteFileAtomically(const QString& path, const QByteArray& contents);
+
+int LastError();
+void SetLastError(int code);
+// The operator's text for an error code (Russian), for example after a failed rename.
+QString ErrorText(int code);
+
+} // namespace platform
