@@ -1,0 +1,105 @@
+#pragma once
+
+// The command/reply engine of the serial link: a table of pending command frames, a
+// worker thread that sends the current frame and collects the reply burst, and the
+// hand-over of that burst to the user-interface thread, where the command's parser
+// decides whether the command is complete.
+
+#include "link/TaskTable.h"
+#include "platform/Document.h"
+#include "platform/SerialPort.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+class CThreadForPort : public QObject, public CView {
+    Q_OBJECT
+public:
+    // Appends the complete frame of its command.
+    using Builder = std::function<void(QByteArray& frame, CThreadForPort& port)>;
+    // 0 when the reply completes the command, non-zero when it is to be sent again.
+    using Parser = std::function<int(const QByteArray& reply, CThreadForPort& port)>;
+
+    static constexpr int kReplyTimerId = 1;
+
+    explicit CThreadForPort(QObject* parent = nullptr);
+    ~CThreadForPort() override;
+
+    // Opens the device and starts the worker. A device that cannot be opened is
+    // reported once in the debug trace and tried again every second by the worker.
+    virtual bool Open(const QString& portPath, int baudRate, int byteSize, int parity, int stopBits, int busySleepMs,
+                      int idleSleepMs);
+    int RegisterCommand(std::uint16_t id, Builder builder, Parser parser);
+
+    // Queues the command whose id is the hint's low 16 bits.
+    void OnUpdate(CView* sender, long hint, void* object) override;
+    bool IsPending(std::uint16_t id) const;
+
+    virtual int CheckReply(const QByteArray& reply);
+    virtual bool RefuseCommand(std::uint16_t id);
+    // Drops every pending command.
+    virtual int Stop();
+    // Reply time-out: the wait for a first reply byte ends on the third tick.
+    virtual void OnTimer(int timerId);
+    int OnPortReply();
+
+    std::uint16_t GetCurrentCommand() const;
+    std::vector<std::uint16_t> GetPendingIds() const;
+    bool IsPortOpen() const { return portOpen_.load(); }
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    bool event(QEvent* event) override;
+
+    // Both locks are re-entrant: a parser runs under the task lock and the views it
+    // notifies queue commands on the same thread.
+    mutable std::recursive_mutex taskLock_;
+    std::recursive_mutex receiveLock_;
+
+private:
+    void WorkerLoop();
+    bool TryOpenPort();
+    void SleepFor(int milliseconds);
+    void ReadBurst();
+
+    bool abort_ = false;
+    int qtReplyTimer_ = 0;
+    std::thread worker_;
+    std::unordered_map<std::uint16_t, Builder> builders_;
+    std::unordered_map<std::uint16_t, Parser> parsers_;
+    std::atomic<bool> waiting_{false};
+    QByteArray accumulator_; // the worker's
+    std::atomic<std::uint32_t> tickCounter_{0};
+    int idleSleepMs_ = 10;
+    int busySleepMs_ = 10;
+    platform::SerialPort port_;
+    QByteArray handOff_;
+    TaskTable pending_;
+    std::atomic<std::size_t> pendingCount_{0};
+    std::uint16_t currentCommand_ = 0;
+    std::atomic<bool> inProgress_{false};
+    // Set from posting a reply until the user-interface thread has handled it, so
+    // that the worker never sends the next frame before its predecessor's reply has
+    // been taken, and never writes the hand-off buffer while it is being read.
+    std::atomic<bool> replyPosted_{false};
+
+    QString portPath_;
+    int baudRate_ = 115200;
+    int byteSize_ = 8;
+    int parity_ = 0;
+    int stopBits_ = 0;
+    std::atomic<bool> portOpen_{false};
+    bool openFailureReported_ = false; // the worker's
+
+    std::mutex sleepMutex_;
+    std::condition_variable sleepWake_;
+    std::atomic<bool> quit_{false};
+};

@@ -1,0 +1,181 @@
+#include "platform/SerialPort.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+speed_t BaudConstant(int baudRate) {
+    switch (baudRate) {
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 230400:
+        return B230400;
+    default:
+        return B115200;
+    }
+}
+
+tcflag_t ByteSizeFlag(int byteSize) {
+    switch (byteSize) {
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    default:
+        return CS8;
+    }
+}
+
+} // namespace
+
+SerialPort::SerialPort() : abortFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+SerialPort::~SerialPort() {
+    Close();
+    if (abortFd_ >= 0)
+        ::close(abortFd_);
+}
+
+bool SerialPort::Open(const QString& path, int baudRate, int byteSize, int parity, int stopBits) {
+    Close();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    termios settings{};
+    if (::tcgetattr(fd, &settings) != 0) {
+        ::close(fd);
+        return false;
+    }
+    ::cfmakeraw(&settings);
+    ::cfsetispeed(&settings, BaudConstant(baudRate));
+    ::cfsetospeed(&settings, BaudConstant(baudRate));
+    settings.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    settings.c_cflag |= ByteSizeFlag(byteSize) | CLOCAL | CREAD;
+    if (parity == 1)
+        settings.c_cflag |= PARENB | PARODD;
+    else if (parity == 2)
+        settings.c_cflag |= PARENB;
+    if (stopBits == 2)
+        settings.c_cflag |= CSTOPB;
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
+        ::close(fd);
+        return false;
+    }
+    ::tcflush(fd, TCIOFLUSH);
+    fd_ = fd;
+    return true;
+}
+
+void SerialPort::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool SerialPort::Write(const QByteArray& bytes) {
+    if (fd_ < 0)
+        return false;
+    const char* data = bytes.constData();
+    std::size_t left = static_cast<std::size_t>(bytes.size());
+    while (left > 0) {
+        const ssize_t written = ::write(fd_, data, left);
+        if (written > 0) {
+            data += written;
+            left -= static_cast<std::size_t>(written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && errno == EAGAIN) {
+            pollfd out{fd_, POLLOUT, 0};
+            if (::poll(&out, 1, 1000) <= 0)
+                return false;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+void SerialPort::DrainAbort() {
+    eventfd_t value = 0;
+    ::eventfd_read(abortFd_, &value);
+}
+
+SerialPort::WaitResult SerialPort::WaitForData() {
+    DrainAbort();
+    if (shutdown_.load())
+        return WaitResult::Aborted;
+    pollfd fds[2] = {{abortFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
+    const nfds_t count = fd_ >= 0 ? 2 : 1; // a lost device waits for the abort only
+    for (;;) {
+        const int ready = ::poll(fds, count, -1);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            return WaitResult::Lost;
+        if (fds[0].revents & POLLIN) {
+            DrainAbort();
+            return WaitResult::Aborted;
+        }
+        if (count == 2 && (fds[1].revents & POLLIN))
+            return WaitResult::Data;
+        if (count == 2 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)))
+            return WaitResult::Lost;
+    }
+}
+
+void SerialPort::AbortWait() {
+    ::eventfd_write(abortFd_, 1);
+}
+
+void SerialPort::Shutdown() {
+    // The flag first: a wait that drains this abort still sees the flag.
+    shutdown_.store(true);
+    ::eventfd_write(abortFd_, 1);
+}
+
+std::size_t SerialPort::ReadChunk(char* buffer, std::size_t capacity, int gapMs) {
+    std::size_t got = 0;
+    while (got < capacity && fd_ >= 0) {
+        const ssize_t n = ::read(fd_, buffer + got, capacity - got);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            break;
+        pollfd in{fd_, POLLIN, 0};
+        int ready = 0;
+        do {
+            ready = ::poll(&in, 1, gapMs);
+        } while (ready < 0 && errno == EINTR);
+        if (ready <= 0 || !(in.revents & POLLIN))
+            break;
+    }
+    return got;
+}
+
+} // namespace platform

@@ -1,0 +1,33 @@
+#pragma once
+
+// The far end of a pseudo-terminal, played by a test: it sees the frames the program
+// writes to its serial device and answers them by hand.
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+
+class PtyPeer {
+public:
+    PtyPeer();
+    ~PtyPeer();
+    PtyPeer(const PtyPeer&) = delete;
+    PtyPeer& operator=(const PtyPeer&) = delete;
+
+    bool IsValid() const { return master_ >= 0; }
+    QString SlavePath() const { return slavePath_; }
+
+    // The next complete frame (letter, length, payload), or nothing within the time.
+    std::optional<QByteArray> ReadFrame(std::chrono::milliseconds within);
+    // Whatever arrives within the time.
+    QByteArray ReadAvailable(std::chrono::milliseconds within);
+    bool Write(const QByteArray& bytes);
+
+private:
+    int master_ = -1;
+    int slaveKeeper_ = -1; // keeps the line up while the program reopens its side
+    QString slavePath_;
+    QByteArray buffered_;
+};
