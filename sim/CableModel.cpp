@@ -1,0 +1,192 @@
+#include "sim/CableModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace sim {
+
+namespace {
+
+constexpr double kLightMetresPerNs = 0.3;
+constexpr double kNepersPerDb = 1.0 / (20.0 / std::numbers::ln10);
+constexpr double kReferenceHz = 1e6;
+constexpr double kEpsilonMetres = 1e-6;
+
+// Impedance of the line at `x` metres: the cable's own, changed by lasting steps (a splice
+// of no length, the split pair beyond the split) and overridden inside sections
+// (a splice section, a wet section; a later section in the list wins).
+class ImpedanceProfile {
+public:
+    ImpedanceProfile(const Cable& cable, const std::optional<PairSplit>& pairSplit) : cable_(cable) {
+        for (const CableEvent& event : cable.events) {
+            const bool section =
+                event.kind == CableEvent::Kind::Wet || (event.kind == CableEvent::Kind::Splice && event.length > 0);
+            if (section)
+                sections_.push_back(&event);
+            else if (event.kind == CableEvent::Kind::Splice)
+                steps_.push_back({event.position, event.impedance, 0});
+        }
+        if (pairSplit)
+            steps_.push_back({pairSplit->distance, 0, pairSplit->impedanceRatio});
+        std::stable_sort(steps_.begin(), steps_.end(),
+                         [](const Step& a, const Step& b) { return a.position < b.position; });
+    }
+
+    double At(double x) const {
+        double impedance = cable_.impedance;
+        for (const Step& step : steps_) {
+            if (step.position >= x)
+                break;
+            impedance = step.ratio > 0 ? impedance * step.ratio : step.impedance;
+        }
+        for (const CableEvent* section : sections_) {
+            if (section->position < x && x < section->position + section->length)
+                impedance = section->impedance;
+        }
+        return impedance;
+    }
+
+private:
+    struct Step {
+        double position;
+        double impedance; // the new impedance, or
+        double ratio;     // a factor on the old one when > 0
+    };
+    const Cable& cable_;
+    std::vector<Step> steps_;
+    std::vector<const CableEvent*> sections_;
+};
+
+std::vector<double> ChangePoints(const Cable& cable, const std::optional<PairSplit>& pairSplit) {
+    std::vector<double> points;
+    for (const CableEvent& event : cable.events) {
+        points.push_back(event.position);
+        if (event.length > 0)
+            points.push_back(event.position + event.length);
+    }
+    if (pairSplit)
+        points.push_back(pairSplit->distance);
+    std::sort(points.begin(), points.end());
+    points.erase(
+        std::unique(points.begin(), points.end(), [](double a, double b) { return std::abs(a - b) < kEpsilonMetres; }),
+        points.end());
+    std::erase_if(points, [&](double p) { return p >= cable.length; });
+    return points;
+}
+
+double EndReflection(const Cable& cable, double impedance) {
+    switch (cable.termination) {
+    case Termination::Open:
+        return 1.0;
+    case Termination::Short:
+        return -1.0;
+    case Termination::Matched:
+        return 0.0;
+    case Termination::Load:
+        return (cable.loadResistance - impedance) / (cable.loadResistance + impedance);
+    }
+    return 0.0;
+}
+
+// Walks the line from the instrument to its end and collects one echo per discontinuity.
+class EchoCollector {
+public:
+    explicit EchoCollector(const Cable& cable) : cable_(cable) {}
+
+    void Add(double position, double reflection, double roundTripTransmission) {
+        if (reflection == 0.0)
+            return;
+        echoes_.push_back({EchoDelayNs(position, cable_.ku), reflection * transmission_, SmoothingAt(position)});
+        transmission_ *= roundTripTransmission;
+    }
+
+    double SmoothingAt(double position) const {
+        return kReceiverSmoothingNs + DispersionNs(2.0 * position / 1000.0, cable_.attenuation);
+    }
+
+    double Transmission() const { return transmission_; }
+    std::vector<Echo> Take() { return std::move(echoes_); }
+
+private:
+    const Cable& cable_;
+    double transmission_ = 1.0; // the share of the launch pulse that gets there and back
+    std::vector<Echo> echoes_;
+};
+
+} // namespace
+
+double EchoDelayNs(double distance, double ku) {
+    return 2.0 * distance * ku / kLightMetresPerNs;
+}
+
+double DispersionNs(double roundTripKm, double attenuationDbPerKm) {
+    // A line whose loss grows with sqrt(f) passes a pulse through exp(-a * sqrt(s)): the
+    // diffusion of the skin effect, with a = loss in nepers / sqrt(pi * f) at the reference
+    // frequency. Its characteristic time a^2 / 4 grows with the square of the distance; we
+    // take it as the time constant of a single low-pass, which keeps the echo's leading
+    // edge where the discontinuity is and spreads its tail the further it travelled.
+    const double nepers = attenuationDbPerKm * roundTripKm * kNepersPerDb;
+    const double a = nepers / std::sqrt(std::numbers::pi * kReferenceHz);
+    return a * a / 4.0 * 1e9;
+}
+
+double PulseResponse(double timeNs, double widthNs, double smoothingNs) {
+    if (timeNs <= 0.0)
+        return 0.0;
+    if (smoothingNs <= 0.0)
+        return timeNs < widthNs ? 1.0 : 0.0;
+    if (timeNs < widthNs)
+        return 1.0 - std::exp(-timeNs / smoothingNs);
+    return (1.0 - std::exp(-widthNs / smoothingNs)) * std::exp(-(timeNs - widthNs) / smoothingNs);
+}
+
+CableModel::CableModel(const Cable& cable, const std::optional<PairSplit>& pairSplit) {
+    const ImpedanceProfile profile(cable, pairSplit);
+    EchoCollector collector(cable);
+    direct_.push_back({0.0, 1.0, kReceiverSmoothingNs});
+
+    double transmissionToSplit = 1.0;
+    for (const double point : ChangePoints(cable, pairSplit)) {
+        // Resistances at a point first: a shunt keeps the voltage (T = 1 + rho), a series
+        // resistance keeps the current (T = 1 - rho).
+        const double impedance = profile.At(point - kEpsilonMetres);
+        for (const CableEvent& event : cable.events) {
+            if (std::abs(event.position - point) >= kEpsilonMetres)
+                continue;
+            if (event.kind == CableEvent::Kind::Shunt) {
+                const double rho = -impedance / (2.0 * event.resistance + impedance);
+                collector.Add(point, rho, (1.0 + rho) * (1.0 + rho));
+            } else if (event.kind == CableEvent::Kind::Series) {
+                const double rho = event.resistance / (2.0 * impedance + event.resistance);
+                collector.Add(point, rho, (1.0 - rho) * (1.0 - rho));
+            }
+        }
+        if (pairSplit && std::abs(pairSplit->distance - point) < kEpsilonMetres)
+            transmissionToSplit = collector.Transmission();
+        const double before = profile.At(point - kEpsilonMetres);
+        const double after = profile.At(point + kEpsilonMetres);
+        const double rho = (after - before) / (after + before);
+        collector.Add(point, rho, 1.0 - rho * rho);
+    }
+    collector.Add(cable.length, EndReflection(cable, profile.At(cable.length - kEpsilonMetres)), 0.0);
+    std::vector<Echo> echoes = collector.Take();
+    direct_.insert(direct_.end(), echoes.begin(), echoes.end());
+
+    if (pairSplit) {
+        crosstalk_.push_back({0.0, pairSplit->nearCrosstalk, kReceiverSmoothingNs});
+        if (pairSplit->distance < cable.length) {
+            crosstalk_.push_back({EchoDelayNs(pairSplit->distance, cable.ku), pairSplit->coupling * transmissionToSplit,
+                                  collector.SmoothingAt(pairSplit->distance)});
+        }
+    }
+}
+
+double CableModel::Signal(double timeNs, double pulseWidthNs, Path path) const {
+    double sum = 0.0;
+    for (const Echo& echo : Echoes(path))
+        sum += echo.amplitude * PulseResponse(timeNs - echo.delayNs, pulseWidthNs, echo.smoothingNs);
+    return sum;
+}
+
+} // namespace sim

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "sim/Scenario.h"
+
+#include <optional>
+#include <vector>
+
+namespace sim {
+
+// One base sample of the board's time grid is 1.25 ns of echo (round-trip) delay.
+inline constexpr double kBaseSampleNs = 1.25;
+
+// Round-trip delay of an echo from `distance` metres down a line of velocity factor `ku`
+// (the wave travels at 300 / ku metres per microsecond).
+double EchoDelayNs(double distance, double ku);
+
+// Time constant of the low-pass smoothing that a pulse suffers over `roundTripKm` of cable
+// whose loss is `attenuationDbPerKm` at 1 MHz and grows with the square root of frequency.
+double DispersionNs(double roundTripKm, double attenuationDbPerKm);
+
+// The receiver's own bandwidth smooths even the launch pulse a little.
+inline constexpr double kReceiverSmoothingNs = 1.0;
+
+// What the receiver sees of a rectangular pulse of `widthNs` that went through a first-order
+// low-pass of time constant `smoothingNs`, `timeNs` after its leading edge. Unit amplitude, causal:
+// zero before the edge, a rise while the pulse lasts, an exponential tail afterwards.
+double PulseResponse(double timeNs, double widthNs, double smoothingNs);
+
+// One copy of the launch pulse coming back to the receiver.
+struct Echo {
+    double delayNs = 0;     // arrival of its leading edge
+    double amplitude = 0;   // relative to the launch amplitude; the sign is its polarity
+    double smoothingNs = 0; // time constant of the smoothing it went through
+
+    bool operator==(const Echo&) const = default;
+};
+
+// How the receiving line is driven: by its own generator, or from the other pair (split-pair mode).
+enum class Path { Direct, Crosstalk };
+
+// The echoes of one line, worked out once from its cable. Each discontinuity reflects
+// rho = (Z_L - Z0) / (Z_L + Z0) of what reaches it and passes the rest on, both ways;
+// reflections between discontinuities are left out (they are far below the first echoes).
+class CableModel {
+public:
+    CableModel(const Cable& cable, const std::optional<PairSplit>& pairSplit);
+
+    // Direct: the launch pulse at time 0, then one echo per discontinuity in order of distance.
+    // Crosstalk: the near-end crosstalk blip at time 0 and the echo of the split point.
+    const std::vector<Echo>& Echoes(Path path) const { return path == Path::Direct ? direct_ : crosstalk_; }
+
+    // Noiseless receiver input at `timeNs` after launch, relative to the launch amplitude.
+    double Signal(double timeNs, double pulseWidthNs, Path path) const;
+
+private:
+    std::vector<Echo> direct_;
+    std::vector<Echo> crosstalk_;
+};
+
+} // namespace sim
