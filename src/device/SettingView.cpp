@@ -1,0 +1,3 @@
+#include "device/SettingView.h"
+
+CSettingView::CSettingView(QWidget* parent) : CFormView(parent) {}

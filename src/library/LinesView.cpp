@@ -1,0 +1,3 @@
+#include "library/LinesView.h"
+
+CLinesView::CLinesView(QWidget* parent) : CFormView(parent) {}

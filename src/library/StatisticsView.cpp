@@ -1,0 +1,3 @@
+#include "library/StatisticsView.h"
+
+CStatisticsView::CStatisticsView(QWidget* parent) : CFormView(parent) {}

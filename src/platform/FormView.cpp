@@ -1,0 +1,116 @@
+#include "platform/FormView.h"
+
+#include "platform/Keys.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QTimerEvent>
+
+namespace {
+
+// A key-up sent by the program itself.
+class PostedKeyUp : public QEvent {
+public:
+    static QEvent::Type Kind() {
+        static const auto kind = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return kind;
+    }
+    explicit PostedKeyUp(int code) : QEvent(Kind()), code(code) {}
+    int code;
+};
+
+} // namespace
+
+CFormView::CFormView(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAutoFillBackground(true);
+}
+
+CFormView::~CFormView() = default;
+
+void CFormView::OnUpdate(CView*, long, void*) {}
+
+void CFormView::OnActivateView(bool, CView*, CView*) {
+    // Keys that went down before an activation do not come up here.
+    keysDown_.clear();
+}
+
+void CFormView::OnKeyDown(int, bool) {}
+void CFormView::OnKeyUp(int) {}
+void CFormView::OnChar(int) {}
+
+bool CFormView::PreTranslateMessage(const KeyMessage&) {
+    return false;
+}
+
+void CFormView::NoteKeyDown(int code) {
+    keysDown_.insert(code);
+}
+
+bool CFormView::TakeKeyUp(int code) {
+    return keysDown_.erase(code) > 0;
+}
+
+void CFormView::DeliverKeyDown(int code, bool repeat) {
+    NoteKeyDown(code);
+    OnKeyDown(code, repeat);
+    // The keypad driver's message translation: a digit also arrives as a character.
+    if (vk::IsDigit(code))
+        OnChar(code);
+}
+
+void CFormView::DeliverKeyUp(int code) {
+    if (TakeKeyUp(code))
+        OnKeyUp(code);
+}
+
+void CFormView::PostKeyUp(int code) {
+    QCoreApplication::postEvent(this, new PostedKeyUp(code));
+}
+
+void CFormView::keyPressEvent(QKeyEvent* event) {
+    const int code = platform::VirtualKeyOf(*event);
+    if (code != 0)
+        DeliverKeyDown(code, event->isAutoRepeat());
+    event->accept();
+}
+
+void CFormView::keyReleaseEvent(QKeyEvent* event) {
+    const int code = platform::VirtualKeyOf(*event);
+    if (code != 0 && !event->isAutoRepeat())
+        DeliverKeyUp(code);
+    event->accept();
+}
+
+bool CFormView::event(QEvent* event) {
+    if (event->type() == PostedKeyUp::Kind()) {
+        OnKeyUp(static_cast<PostedKeyUp*>(event)->code);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void CFormView::SetTimer(int id, int milliseconds) {
+    KillTimer(id);
+    timers_[id] = startTimer(milliseconds);
+}
+
+void CFormView::KillTimer(int id) {
+    const auto found = timers_.find(id);
+    if (found == timers_.end())
+        return;
+    killTimer(found->second);
+    timers_.erase(found);
+}
+
+void CFormView::OnTimer(int) {}
+
+void CFormView::timerEvent(QTimerEvent* event) {
+    for (const auto& [id, qtId] : timers_) {
+        if (qtId == event->timerId()) {
+            OnTimer(id);
+            return;
+        }
+    }
+    QWidget::timerEvent(event);
+}

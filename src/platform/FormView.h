@@ -1,0 +1,63 @@
+#pragma once
+
+// A screen of the program: a widget that is a view of the document and takes key
+// messages as virtual-key codes.
+
+#include "platform/Document.h"
+
+#include <QWidget>
+
+#include <map>
+#include <set>
+
+class QKeyEvent;
+
+// A key message as the views see it.
+struct KeyMessage {
+    enum Type { KeyDown, KeyUp, Char };
+    Type type = KeyDown;
+    int code = 0;        // virtual-key code (or the character, for Char)
+    bool repeat = false; // a key-down repeated while the key is held
+};
+
+class CFormView : public QWidget, public CView {
+    Q_OBJECT
+public:
+    explicit CFormView(QWidget* parent = nullptr);
+    ~CFormView() override;
+
+    void OnUpdate(CView* sender, long hint, void* object) override;
+    void OnActivateView(bool activate, CView* activated, CView* deactivated) override;
+
+    virtual void OnKeyDown(int code, bool repeat);
+    virtual void OnKeyUp(int code);
+    virtual void OnChar(int code);
+    // The view's look at a key message before the widget with the focus gets it
+    // (a child editor, say); true consumes it.
+    virtual bool PreTranslateMessage(const KeyMessage& message);
+
+    // Key delivery by the program's key dispatch: a key-up reaches the view only when
+    // the same view took the same key's key-down since its last activation.
+    void DeliverKeyDown(int code, bool repeat);
+    void DeliverKeyUp(int code);
+    bool TakeKeyUp(int code); // true once for each key-down seen
+    bool HasKeyDown(int code) const { return keysDown_.count(code) > 0; }
+    void NoteKeyDown(int code);
+    // A key-up that the program itself sends (not a key of the keypad): delivered as is.
+    void PostKeyUp(int code);
+
+    // Window timers by the program's own ids.
+    void SetTimer(int id, int milliseconds);
+    void KillTimer(int id);
+    virtual void OnTimer(int id);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    std::set<int> keysDown_;
+    std::map<int, int> timers_; // program id -> Qt id
+};

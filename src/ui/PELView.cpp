@@ -1,0 +1,3 @@
+#include "ui/PELView.h"
+
+CPELView::CPELView(QWidget* parent) : CFormView(parent) {}

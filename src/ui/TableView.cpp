@@ -1,0 +1,3 @@
+#include "ui/TableView.h"
+
+CTableView::CTableView(QWidget* parent) : CFormView(parent) {}

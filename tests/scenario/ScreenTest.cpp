@@ -1,0 +1,212 @@
+// The instrument's screen as a whole: layout, status line, soft keys, the key
+// filter and the start on the simulated board.
+#include "scenario/Harness.h"
+
+#include "device/BatteryView.h"
+#include "device/SettingView.h"
+#include "library/LinesView.h"
+#include "library/StatisticsView.h"
+#include "link/ProtocolKS518_Ref.h"
+#include "platform/Files.h"
+#include "platform/Keys.h"
+#include "ui/BtnsView.h"
+#include "ui/PELSplitterWnd.h"
+#include "ui/PELView.h"
+#include "ui/StatusView.h"
+#include "ui/TableView.h"
+
+#include <QLabel>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records what reaches a view, standing in for the active view.
+class KeyProbe : public CFormView {
+public:
+    explicit KeyProbe(QWidget* parent) : CFormView(parent) { show(); }
+    void OnKeyDown(int code, bool repeat) override { log.push_back((repeat ? "r" : "d") + std::to_string(code)); }
+    void OnKeyUp(int code) override { log.push_back("u" + std::to_string(code)); }
+    void OnChar(int code) override { log.push_back("c" + std::to_string(code)); }
+    std::vector<std::string> log;
+};
+
+QRect InFrame(QWidget* widget, CMainFrame& frame) {
+    return QRect(widget->mapTo(&frame, QPoint(0, 0)), widget->size());
+}
+
+// The RGB of a colour word 0x00BBGGRR.
+QRgb RgbOf(std::uint32_t colorRef) {
+    return qRgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
+}
+
+} // namespace
+
+TEST(Screen, WorkAreaRowsFollowTheActiveView) {
+    Harness h;
+    CMainFrame& frame = h.Frame();
+    EXPECT_EQ(frame.GetActiveView(), frame.tableView) << "the instrument starts in the channels menu";
+    EXPECT_EQ(frame.pelView->height(), 415);
+    EXPECT_EQ(frame.pelView->width(), 510);
+    for (QWidget* row : std::initializer_list<QWidget*>{frame.tableView, frame.linesView, frame.statisticsView,
+                                                        frame.batteryView, frame.settingView})
+        EXPECT_EQ(row->height(), 0);
+
+    frame.SetActiveViewPEL(frame.statisticsView, true);
+    EXPECT_EQ(frame.pelView->height(), 296);
+    // The list takes what is left below a one-pixel line.
+    EXPECT_EQ(frame.statisticsView->height(), 118);
+    EXPECT_EQ(InFrame(frame.statisticsView, frame).top(), InFrame(frame.pelView, frame).bottom() + 2);
+
+    frame.SetActiveViewPEL(frame.settingView, true);
+    EXPECT_EQ(frame.pelView->height(), 0);
+    EXPECT_EQ(frame.settingView->height(), 415);
+    EXPECT_EQ(frame.GetActiveView(), frame.settingView);
+    EXPECT_TRUE(frame.settingView->hasFocus());
+}
+
+TEST(Screen, PanesAreSeparatedByOnePixelLines) {
+    Harness h;
+    CMainFrame& frame = h.Frame();
+    const QRect status = InFrame(frame.statusView, frame);
+    const QRect work = InFrame(frame.pelView, frame);
+    const QRect keysH = InFrame(frame.btnsH, frame);
+    const QRect keysV = InFrame(frame.btnsV, frame);
+    EXPECT_EQ(status, QRect(1, 1, 638, 20));
+    EXPECT_EQ(work.top(), status.bottom() + 2);
+    EXPECT_EQ(keysH.top(), work.bottom() + 2);
+    EXPECT_EQ(keysH.height(), 40);
+    EXPECT_EQ(keysV.left(), work.right() + 2);
+    EXPECT_EQ(keysV.top(), work.top());
+    EXPECT_EQ(keysH.bottom(), 477) << "below it one line; the hidden protocol row is left no height";
+
+    EXPECT_EQ(frame.btnsH->GetButton(0)->width(), 128);
+    EXPECT_EQ(frame.btnsH->GetButton(4)->width(), 124);
+    EXPECT_EQ(frame.btnsH->GetButton(4)->height(), 39);
+    EXPECT_EQ(frame.btnsV->GetButton(0)->height(), 83);
+    EXPECT_EQ(frame.btnsV->GetButton(4)->height(), 84);
+    EXPECT_EQ(frame.btnsV->ButtonForKey(vk::kF6), frame.btnsV->GetButton(0));
+    EXPECT_EQ(frame.btnsH->ButtonForKey(vk::kF6), nullptr);
+}
+
+TEST(Screen, StartsOnTheSimulatedBoardWithPanelsAndARunningClock) {
+    Harness h;
+    ASSERT_TRUE(h.RunUntil([&] { return h.Frame().protocol->IsPortOpen(); }, 2000));
+    const QString firstClock = h.Frame().statusView->GetClockText();
+    ASSERT_TRUE(h.RunUntil([&] { return h.Frame().statusView->GetClockText() != firstClock; }, 2500));
+    EXPECT_EQ(h.Frame().statusView->GetClockText(), h.Doc().clock.GetStr());
+
+    // Both panels are drawn: framed keys in the panel grey.
+    const QImage screen = h.Capture();
+    ASSERT_EQ(screen.size(), QSize(640, 480));
+    const QRect keyF1 = InFrame(h.Frame().btnsH->GetButton(0), h.Frame());
+    const QRect keyF6 = InFrame(h.Frame().btnsV->GetButton(0), h.Frame());
+    EXPECT_EQ(screen.pixel(keyF1.center()), RgbOf(0xC8D0D4));
+    EXPECT_EQ(screen.pixel(keyF1.topLeft()), RgbOf(0x000000)) << "one-pixel frame";
+    EXPECT_EQ(screen.pixel(keyF6.center()), RgbOf(0xC8D0D4));
+}
+
+TEST(Screen, BatteryCodesGoToTheBatteryViewAndAreNoActivity) {
+    Harness h;
+    KeyProbe probe(&h.Frame());
+    h.Frame().SetActiveViewPEL(&probe, true);
+    h.Doc().idleCounter = 7;
+    h.Tap('C');
+    EXPECT_EQ(h.Doc().idleCounter, 7);
+    EXPECT_EQ(h.Frame().batteryView->GetLastLevelCode(), 'C');
+    EXPECT_TRUE(probe.log.empty());
+    h.Tap('5');
+    EXPECT_EQ(h.Doc().idleCounter, 0);
+    EXPECT_EQ(probe.log, (std::vector<std::string>{"d53", "c53", "u53"}));
+}
+
+TEST(Screen, TheFirstPOfARunSavesTheSettings) {
+    Harness h;
+    KeyProbe probe(&h.Frame());
+    h.Frame().SetActiveViewPEL(&probe, true);
+    const QString stateFile = h.Home() + QStringLiteral("pel.ini");
+    ASSERT_FALSE(platform::FileExists(stateFile));
+    ASSERT_TRUE(h.Doc().ch[0].gain.SetIndex(123));
+    h.Tap('P');
+    ASSERT_TRUE(platform::FileExists(stateFile));
+    CIniFile written(stateFile);
+    std::int32_t gain = 0;
+    ASSERT_TRUE(written.GetInt(QStringLiteral("KS-518"), QStringLiteral("ch[0].gain"), gain));
+    EXPECT_EQ(gain, 123);
+    EXPECT_EQ(probe.log, std::vector<std::string>{}) << "the first P is the driver's, not the operator's";
+
+    ASSERT_TRUE(platform::DeleteFile(stateFile));
+    h.Tap('P');
+    EXPECT_FALSE(platform::FileExists(stateFile));
+    EXPECT_EQ(probe.log, (std::vector<std::string>{"d80", "u80"}));
+}
+
+TEST(Screen, WhileBusyKeysAreSwallowedAndNoActivity) {
+    Harness h;
+    KeyProbe probe(&h.Frame());
+    h.Frame().SetActiveViewPEL(&probe, true);
+    h.App().SetBusy(true);
+    h.Tap('1');
+    h.Tap(vk::kF1);
+    EXPECT_TRUE(probe.log.empty());
+    h.Doc().idleCounter = 30;
+    h.Frame().OnTimer(CMainFrame::kClockTimer);
+    EXPECT_EQ(h.Doc().idleCounter, 1) << "a busy instrument is never idle for long";
+    h.App().SetBusy(false);
+    h.Tap('1');
+    EXPECT_EQ(probe.log.size(), 3u);
+}
+
+TEST(Screen, AutoPowerOffAfterTheIdleInterval) {
+    Harness h;
+    h.Doc().autoStop.SetIndex(1); // 2 minutes
+    h.Doc().idleCounter = 0;
+    for (int second = 1; second <= 120; ++second)
+        h.Frame().OnTimer(CMainFrame::kClockTimer);
+    EXPECT_EQ(h.powerOffRequests, 0);
+    h.Frame().OnTimer(CMainFrame::kClockTimer);
+    EXPECT_EQ(h.powerOffRequests, 1) << "on the 121st idle second";
+
+    h.Doc().autoStop.SetIndex(0); // "Выкл"
+    h.Doc().idleCounter = 0;
+    for (int second = 1; second <= 5000; ++second)
+        h.Frame().OnTimer(CMainFrame::kClockTimer);
+    EXPECT_EQ(h.powerOffRequests, 1);
+}
+
+TEST(Screen, ClockTickReachesTheStatusLine) {
+    Harness h;
+    h.Doc().clock.SetTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
+    h.Doc().UpdateAllViews(nullptr, hint::kClockTick);
+    EXPECT_EQ(h.Frame().statusView->GetClockText(), QStringLiteral("03.02.2001 04:05:06"));
+    h.Frame().statusView->SetTitle(QStringLiteral("КАНАЛЫ"));
+    EXPECT_EQ(h.Frame().statusView->GetTitle(), QStringLiteral("КАНАЛЫ"));
+}
+
+TEST(Screen, HeldKeysRepeatKeyDownsAndComeUpOnce) {
+    Harness h;
+    KeyProbe probe(&h.Frame());
+    h.Frame().SetActiveViewPEL(&probe, true);
+    h.Hold('4', 2);
+    EXPECT_EQ(probe.log, (std::vector<std::string>{"d52", "c52", "r52", "c52", "r52", "c52", "u52"}));
+
+    // A key that went down before an activation does not come up in the new view.
+    probe.log.clear();
+    h.KeyDown(vk::kF11);
+    KeyProbe other(&h.Frame());
+    h.Frame().SetActiveViewPEL(&other, true);
+    h.KeyUp(vk::kF11);
+    EXPECT_EQ(probe.log, std::vector<std::string>{"d122"});
+    EXPECT_TRUE(other.log.empty());
+}
+
+TEST(Screen, ThePowerOffDialogEndsWithThePowerOff) {
+    Harness h;
+    h.Frame().SetTimer(CMainFrame::kPowerOffTimer, 100);
+    h.App().ShowPowerOffDialog(); // modal until the timer powers off
+    EXPECT_EQ(h.powerOffRequests, 1);
+    EXPECT_EQ(h.App().GetPowerOffDialog()->windowTitle(), QStringLiteral("Выключение"));
+    const auto labels = h.App().GetPowerOffDialog()->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels[0]->text(), QStringLiteral("Подготовка к\nвыключению прибора..."));
+    h.Frame().KillTimer(CMainFrame::kPowerOffTimer);
+}
