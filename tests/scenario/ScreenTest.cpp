@@ -16,6 +16,8 @@
 #include "ui/TableView.h"
 
 #include <QLabel>
+
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,9 +26,14 @@ namespace {
 class KeyProbe : public CFormView {
 public:
     explicit KeyProbe(QWidget* parent) : CFormView(parent) { show(); }
-    void OnKeyDown(int code, bool repeat) override { log.push_back((repeat ? "r" : "d") + std::to_string(code)); }
-    void OnKeyUp(int code) override { log.push_back("u" + std::to_string(code)); }
-    void OnChar(int code) override { log.push_back("c" + std::to_string(code)); }
+    void OnKeyDown(int code, bool repeat) override { Log(repeat ? 'r' : 'd', code); }
+    void OnKeyUp(int code) override { Log('u', code); }
+    void OnChar(int code) override { Log('c', code); }
+    void Log(char kind, int code) {
+        char entry[16];
+        std::snprintf(entry, sizeof entry, "%c%d", kind, code);
+        log.emplace_back(entry);
+    }
     std::vector<std::string> log;
 };
 
