@@ -1,0 +1,33 @@
+#include "platform/Gpio.h"
+
+#include "platform/MappedGpio.h"
+#include "platform/Power.h"
+#include "platform/SimulatedGpio.h"
+#include "platform/Trace.h"
+
+#include <memory>
+
+namespace platform {
+
+namespace {
+
+GpioBackend* InstrumentPins() {
+    static const std::unique_ptr<MappedGpio> controller = MappedGpio::Open();
+    if (!controller)
+        Trace("GPIO controller cannot be mapped: no pins\n");
+    return controller.get();
+}
+
+} // namespace
+
+GpioBackend* Gpio() {
+    static GpioBackend* const backend = RunsOnInstrument() ? InstrumentPins() : &SimulatedPins();
+    return backend;
+}
+
+SimulatedGpio& SimulatedPins() {
+    static SimulatedGpio simulated;
+    return simulated;
+}
+
+} // namespace platform

@@ -1,0 +1,44 @@
+#pragma once
+
+// The processor's general-purpose I/O pins as the program sees them: three operations
+// on a pin, behind an interface so that a workstation runs on simulated pins and the
+// instrument on its GPIO controller.
+
+namespace platform {
+
+// Pin numbers of the instrument's wiring.
+namespace pins {
+constexpr int kAdapterSense = 48; // low = mains adapter plugged in
+constexpr int kChargerLineA = 50;
+constexpr int kChargerLineB = 51;
+constexpr int kPowerOn = 55;        // driven high to keep the instrument on without an adapter
+constexpr int kClockBusClock = 117; // two-wire bus of the real-time clock chip
+constexpr int kClockBusData = 118;
+constexpr int kHighest = 120; // the controller has no pins above
+} // namespace pins
+
+class GpioBackend {
+public:
+    virtual ~GpioBackend() = default;
+    GpioBackend() = default;
+    GpioBackend(const GpioBackend&) = delete;
+    GpioBackend& operator=(const GpioBackend&) = delete;
+
+    // Pins outside 0..pins::kHighest are ignored (and read low).
+    virtual void SetPinDirection(int pin, bool output) = 0;
+    // Sets the pin's output latch; it shows on the pin while the pin is an output.
+    virtual void SetPinLevel(int pin, bool high) = 0;
+    virtual bool GetPinLevel(int pin) = 0;
+};
+
+class SimulatedGpio;
+
+// The process-wide pins, chosen at the first call: the GPIO controller when the program
+// runs on the instrument, the simulated pins (SimulatedPins) on a workstation. Null when
+// the controller cannot be opened; the program then runs without the pins.
+GpioBackend* Gpio();
+
+// The process-wide simulation; tests drive its adapter and charger lines.
+SimulatedGpio& SimulatedPins();
+
+} // namespace platform
