@@ -23,15 +23,13 @@ class Cycle : public CView {
 public:
     Cycle(CPELDoc& doc, char mode) : doc_(doc), mode_(mode) { doc_.AddView(this); }
     ~Cycle() override { doc_.RemoveView(this); }
-    void Start()
-    {
+    void Start() {
         doc_.UpdateAllViews(nullptr, hint::kQueueReset);
         doc_.SetOutParams(mode_);
         doc_.UpdateAllViews(nullptr, hint::kQueueSetup);
         doc_.UpdateAllViews(nullptr, hint::kQueueTask);
     }
-    void OnUpdate(CView*, long hint, void*) override
-    {
+    void OnUpdate(CView*, long hint, void*) override {
         if (hint != hint::kNewTrace)
             return;
         ++traces;
@@ -53,8 +51,7 @@ struct Configuration {
     int averageIndex;
 };
 
-double Measure(const Configuration& config, int seconds)
-{
+double Measure(const Configuration& config, int seconds) {
     QTemporaryDir home;
     sim::SimulatedBoard board;
     if (!board.Start())
@@ -86,8 +83,7 @@ double Measure(const Configuration& config, int seconds)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     std::vector<Configuration> configurations;

@@ -54,6 +54,7 @@ struct InParams {
     std::span<std::uint8_t> destinationB; // line 2's trace
     std::uint8_t status1 = 0;
     std::uint8_t status2 = 0;
+    int lastTraceBytes = 0; // the length of the last trace reply, stored or not
     QString identification;
 };
 

@@ -118,6 +118,7 @@ int CProtocolKS518_Ref::ParseTrace(const QByteArray& reply) {
         return 0;
     }
     const qsizetype n = reply.size();
+    in.lastTraceBytes = static_cast<int>(n);
     {
         std::lock_guard receive(receiveLock_);
         const std::span<std::uint8_t> destination =

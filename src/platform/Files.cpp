@@ -185,9 +185,27 @@ bool RemoveFolder(const QString& path) {
     return ::rmdir(Native(path).constData()) == 0 || Fail();
 }
 
+namespace {
+std::optional<std::uint64_t> freeSpaceForTesting;
+}
+
+void SetFreeSpaceForTesting(std::optional<std::uint64_t> bytes) {
+    freeSpaceForTesting = bytes;
+}
+
 std::optional<std::uint64_t> FreeSpace(const QString& path) {
+    if (freeSpaceForTesting)
+        return freeSpaceForTesting;
+    // A folder not made yet is measured on the volume it will be made on.
+    QString existing = path;
+    while (!existing.isEmpty() && !FolderExists(existing) && !FileExists(existing)) {
+        const QString parent = FolderPart(existing.endsWith(QLatin1Char('/')) ? existing.chopped(1) : existing);
+        if (parent == existing)
+            break;
+        existing = parent;
+    }
     struct statvfs info {};
-    if (::statvfs(Native(path).constData(), &info) != 0) {
+    if (existing.isEmpty() || ::statvfs(Native(existing).constData(), &info) != 0) {
         Fail();
         return std::nullopt;
     }

@@ -60,8 +60,11 @@ bool CreateFolderPath(const QString& path);
 // Removes an empty folder.
 bool RemoveFolder(const QString& path);
 
-// Bytes available to an unprivileged writer on the volume that holds `path`.
+// Bytes available to an unprivileged writer on the volume that holds `path` (the
+// nearest existing folder above it, when it does not exist yet).
 std::optional<std::uint64_t> FreeSpace(const QString& path);
+// Tests make the disk look full (or give it back with nullopt).
+void SetFreeSpaceForTesting(std::optional<std::uint64_t> bytes);
 
 bool ReadWholeFile(const QString& path, QByteArray& contents);
 

@@ -26,6 +26,10 @@ public:
     explicit CFormView(QWidget* parent = nullptr);
     ~CFormView() override;
 
+    // Called once the view is attached to its document, and once all views exist.
+    virtual int OnCreate() { return 0; }
+    virtual void OnInitialUpdate() {}
+
     void OnUpdate(CView* sender, long hint, void* object) override;
     void OnActivateView(bool activate, CView* activated, CView* deactivated) override;
 

@@ -35,6 +35,14 @@ CPELButton* CBtnsPanel::ButtonForKey(int code) const {
     return index >= 0 && index < kKeys ? GetButton(index) : nullptr;
 }
 
+int CBtnsPanel::IndexOf(const CPELButton* button) const {
+    for (int i = 0; i < kKeys; ++i) {
+        if (GetButton(i) == button)
+            return i;
+    }
+    return -1;
+}
+
 CBtnsHView::CBtnsHView(QWidget* parent) : CBtnsPanel(vk::kF1, parent) {
     for (int i = 0; i < kKeys - 1; ++i)
         CreateButton(i, Box(128 * i, 0, 128 * i + 128, 39));

@@ -17,6 +17,8 @@ public:
     // The soft key of a virtual-key code, or null when the code is not one of this panel's keys.
     CPELButton* ButtonForKey(int code) const;
     int FirstKeyCode() const { return firstKeyCode_; }
+    // The index of one of this panel's keys, or -1.
+    int IndexOf(const CPELButton* button) const;
 
 protected:
     CBtnsPanel(int firstKeyCode, QWidget* parent);

@@ -116,17 +116,28 @@ bool CMainFrame::OnCreateClient(const QString& portPath) {
     protocolOwner_ = std::make_unique<CProtocolKS518_Ref>(&doc_);
     protocol = protocolOwner_.get();
     doc_.AddView(btnsV);
-    for (CFormView* view : work)
+    for (CFormView* view : work) {
         doc_.AddView(view);
+        if (view->OnCreate() < 0)
+            return false;
+    }
     protocol->Open(portPath, kBaudRate, kByteSize, kNoParity, kOneStopBit, kSleepMs, kSleepMs);
 
     screenSplitter->RecalcLayout();
     middleSplitter->RecalcLayout();
-    SetActiveViewPEL(tableView, true);
+    // The channels menu is not built yet: the instrument starts measuring.
+    SetActiveViewPEL(pelView, true);
     SetTimer(kClockTimer, kClockPeriodMs);
     SetTimer(kStatusTimer, kStatusPeriodMs);
     update();
     return true;
+}
+
+void CMainFrame::InitialUpdateFrame() {
+    for (CView* view : doc_.GetViews()) {
+        if (auto* formView = dynamic_cast<CFormView*>(view))
+            formView->OnInitialUpdate();
+    }
 }
 
 void CMainFrame::SetActiveViewPEL(CFormView* view, bool notify) {

@@ -37,6 +37,8 @@ public:
 
     // Builds the panes, opens the link, activates the channels menu, starts the timers.
     bool OnCreateClient(const QString& portPath);
+    // Every view's first update, once all of them exist.
+    void InitialUpdateFrame();
     void SetActiveViewPEL(CFormView* view, bool notify);
     CFormView* GetActiveView() const { return activeView_; }
 

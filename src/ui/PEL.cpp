@@ -49,6 +49,7 @@ bool CPELApp::InitInstance(const QString& homeFolder, const QString& portPath) {
     frame_ = std::make_unique<CMainFrame>(*this, *doc_);
     if (!frame_->OnCreateClient(portPath))
         return false;
+    frame_->InitialUpdateFrame();
     powerOffDialog_ = std::make_unique<CPowerOffDlg>(frame_.get());
     connect(powerOffDialog_->findChild<QPushButton*>(QString::number(kButtonId)), &QPushButton::clicked, this,
             &CPELApp::PowerOff);

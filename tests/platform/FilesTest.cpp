@@ -106,7 +106,12 @@ TEST_F(Files, CopyDeleteAndFolders) {
     Put(QStringLiteral("file"), "x");
     EXPECT_FALSE(platform::CreateFolderPath(Path(QStringLiteral("file/sub"))));
     EXPECT_TRUE(platform::FreeSpace(temp_.path()).has_value());
-    EXPECT_FALSE(platform::FreeSpace(Path(QStringLiteral("absent"))).has_value());
+    // A folder not made yet is measured on the volume it will be made on.
+    EXPECT_TRUE(platform::FreeSpace(Path(QStringLiteral("absent/save/"))).has_value());
+    platform::SetFreeSpaceForTesting(100000);
+    EXPECT_EQ(platform::FreeSpace(temp_.path()), 100000u);
+    platform::SetFreeSpaceForTesting(std::nullopt);
+    EXPECT_NE(platform::FreeSpace(temp_.path()), 100000u);
 }
 
 TEST_F(Files, AtomicFileWithoutCommitLeavesTheTargetAlone) {

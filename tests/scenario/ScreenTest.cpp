@@ -51,7 +51,7 @@ QRgb RgbOf(std::uint32_t colorRef) {
 TEST(Screen, WorkAreaRowsFollowTheActiveView) {
     Harness h;
     CMainFrame& frame = h.Frame();
-    EXPECT_EQ(frame.GetActiveView(), frame.tableView) << "the instrument starts in the channels menu";
+    EXPECT_EQ(frame.GetActiveView(), frame.pelView) << "the instrument starts measuring";
     EXPECT_EQ(frame.pelView->height(), 415);
     EXPECT_EQ(frame.pelView->width(), 510);
     for (QWidget* row : std::initializer_list<QWidget*>{frame.tableView, frame.linesView, frame.statisticsView,
@@ -107,9 +107,11 @@ TEST(Screen, StartsOnTheSimulatedBoardWithPanelsAndARunningClock) {
     ASSERT_EQ(screen.size(), QSize(640, 480));
     const QRect keyF1 = InFrame(h.Frame().btnsH->GetButton(0), h.Frame());
     const QRect keyF6 = InFrame(h.Frame().btnsV->GetButton(0), h.Frame());
-    EXPECT_EQ(screen.pixel(keyF1.center()), RgbOf(0xC8D0D4));
+    EXPECT_EQ(screen.pixel(keyF1.topLeft() + QPoint(3, 3)), RgbOf(0xC8D0D4));
     EXPECT_EQ(screen.pixel(keyF1.topLeft()), RgbOf(0x000000)) << "one-pixel frame";
-    EXPECT_EQ(screen.pixel(keyF6.center()), RgbOf(0xC8D0D4));
+    EXPECT_EQ(screen.pixel(keyF6.topLeft() + QPoint(3, 3)), RgbOf(0x808000)) << "the range key, selected";
+    EXPECT_EQ(screen.pixel(InFrame(h.Frame().btnsV->GetButton(1), h.Frame()).topLeft() + QPoint(3, 3)),
+              RgbOf(0xC8D0D4));
 }
 
 TEST(Screen, BatteryCodesGoToTheBatteryViewAndAreNoActivity) {
