@@ -125,8 +125,7 @@ bool CMainFrame::OnCreateClient(const QString& portPath) {
 
     screenSplitter->RecalcLayout();
     middleSplitter->RecalcLayout();
-    // The channels menu is not built yet: the instrument starts measuring.
-    SetActiveViewPEL(pelView, true);
+    SetActiveViewPEL(tableView, true); // the instrument starts in the channels menu
     SetTimer(kClockTimer, kClockPeriodMs);
     SetTimer(kStatusTimer, kStatusPeriodMs);
     update();

@@ -2,6 +2,7 @@
 
 #include "device/BatteryView.h"
 #include "document/PELDoc.h"
+#include "document/RealTimeClock.h"
 #include "platform/Application.h"
 #include "platform/Keys.h"
 #include "platform/Power.h"
@@ -49,6 +50,8 @@ bool CPELApp::InitInstance(const QString& homeFolder, const QString& portPath) {
     frame_ = std::make_unique<CMainFrame>(*this, *doc_);
     if (!frame_->OnCreateClient(portPath))
         return false;
+    // The local time comes from the clock chip once every view exists and the link is open.
+    RealTimeClock().ReadClock();
     frame_->InitialUpdateFrame();
     powerOffDialog_ = std::make_unique<CPowerOffDlg>(frame_.get());
     connect(powerOffDialog_->findChild<QPushButton*>(QString::number(kButtonId)), &QPushButton::clicked, this,

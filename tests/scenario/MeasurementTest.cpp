@@ -33,6 +33,8 @@ protected:
     void SetUp() override {
         h_ = std::make_unique<Harness>();
         h_->Doc().AddView(&hints_);
+        h_->Tap(vk::kF5); // from the channels menu to "ПАРАМЕТРЫ"
+        ASSERT_EQ(h_->Frame().GetActiveView(), h_->Frame().pelView);
         ASSERT_TRUE(WaitForTraces(2));
     }
     void TearDown() override {

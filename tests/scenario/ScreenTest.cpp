@@ -51,7 +51,8 @@ QRgb RgbOf(std::uint32_t colorRef) {
 TEST(Screen, WorkAreaRowsFollowTheActiveView) {
     Harness h;
     CMainFrame& frame = h.Frame();
-    EXPECT_EQ(frame.GetActiveView(), frame.pelView) << "the instrument starts measuring";
+    EXPECT_EQ(frame.GetActiveView(), frame.tableView) << "the instrument starts in the channels menu";
+    EXPECT_EQ(frame.statusView->GetTitle(), QStringLiteral("КАНАЛЫ"));
     EXPECT_EQ(frame.pelView->height(), 415);
     EXPECT_EQ(frame.pelView->width(), 510);
     for (QWidget* row : std::initializer_list<QWidget*>{frame.tableView, frame.linesView, frame.statisticsView,
@@ -109,9 +110,11 @@ TEST(Screen, StartsOnTheSimulatedBoardWithPanelsAndARunningClock) {
     const QRect keyF6 = InFrame(h.Frame().btnsV->GetButton(0), h.Frame());
     EXPECT_EQ(screen.pixel(keyF1.topLeft() + QPoint(3, 3)), RgbOf(0xC8D0D4));
     EXPECT_EQ(screen.pixel(keyF1.topLeft()), RgbOf(0x000000)) << "one-pixel frame";
-    EXPECT_EQ(screen.pixel(keyF6.topLeft() + QPoint(3, 3)), RgbOf(0x808000)) << "the range key, selected";
+    // Line 1 is the current trace: its key is marked, with a five-pixel black frame.
+    EXPECT_EQ(screen.pixel(keyF6.topLeft() + QPoint(3, 3)), RgbOf(0x000000));
+    EXPECT_EQ(screen.pixel(keyF6.topLeft() + QPoint(6, 6)), RgbOf(0xC80000));
     EXPECT_EQ(screen.pixel(InFrame(h.Frame().btnsV->GetButton(1), h.Frame()).topLeft() + QPoint(3, 3)),
-              RgbOf(0xC8D0D4));
+              RgbOf(0xC8D0D4)) << "line 2 present but hidden";
 }
 
 TEST(Screen, BatteryCodesGoToTheBatteryViewAndAreNoActivity) {
