@@ -19,6 +19,17 @@ public:
     int code;
 };
 
+// A key message an editor passes on to the view it edits for.
+class ForwardedKey : public QEvent {
+public:
+    static QEvent::Type Kind() {
+        static const auto kind = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return kind;
+    }
+    explicit ForwardedKey(const KeyMessage& message) : QEvent(Kind()), message(message) {}
+    KeyMessage message;
+};
+
 } // namespace
 
 CFormView::CFormView(QWidget* parent) : QWidget(parent) {
@@ -68,6 +79,10 @@ void CFormView::PostKeyUp(int code) {
     QCoreApplication::postEvent(this, new PostedKeyUp(code));
 }
 
+void CFormView::PostKeyMessage(const KeyMessage& message) {
+    QCoreApplication::postEvent(this, new ForwardedKey(message));
+}
+
 void CFormView::keyPressEvent(QKeyEvent* event) {
     const int code = platform::VirtualKeyOf(*event);
     if (code != 0)
@@ -83,6 +98,14 @@ void CFormView::keyReleaseEvent(QKeyEvent* event) {
 }
 
 bool CFormView::event(QEvent* event) {
+    if (event->type() == ForwardedKey::Kind()) {
+        const KeyMessage& message = static_cast<ForwardedKey*>(event)->message;
+        if (message.type == KeyMessage::KeyDown)
+            DeliverKeyDown(message.code, message.repeat);
+        else if (message.type == KeyMessage::KeyUp)
+            DeliverKeyUp(message.code);
+        return true;
+    }
     if (event->type() == PostedKeyUp::Kind()) {
         OnKeyUp(static_cast<PostedKeyUp*>(event)->code);
         return true;

@@ -49,6 +49,9 @@ public:
     void NoteKeyDown(int code);
     // A key-up that the program itself sends (not a key of the keypad): delivered as is.
     void PostKeyUp(int code);
+    // A key-down or key-up that an editor inside the view passes on, delivered later
+    // (posted) under the key-up rule, as if the view had taken the key itself.
+    void PostKeyMessage(const KeyMessage& message);
 
     // Window timers by the program's own ids.
     void SetTimer(int id, int milliseconds);
