@@ -134,16 +134,9 @@ void CPELView::OnActivateView(bool activate, CView* activated, CView* deactivate
 
 void CPELView::LabelSoftKeys() {
     CMainFrame* frame = MainFrame();
-    CPELDoc& doc = Doc();
     const CChannel& display = Display();
     const bool live = DisplayIsLive();
-    const QString library =
-        VelocityDisplayMode() == 1 ? QStringLiteral("БИБЛИОТЕКА\nV/2") : QStringLiteral("БИБЛИОТЕКА\nКУ");
-    frame->btnsH->GetButton(0)->SetStateText(1, QStringLiteral("БИБЛИОТЕКА\nРФГ"));
-    frame->btnsH->GetButton(1)->SetStateText(1, library);
-    frame->btnsH->GetButton(2)->SetStateText(doc.view_mode, QStringLiteral("Разность"));
-    frame->btnsH->GetButton(3)->SetStateText(doc.bp_mode, QStringLiteral("Битость\nпар"));
-    frame->btnsH->GetButton(4)->SetStateText(1, QStringLiteral("КАНАЛЫ"));
+    LabelModeKeys(QStringLiteral("КАНАЛЫ"));
 
     const std::array<QString, 5> labels{
         QStringLiteral("Масштаб\n\n%1").arg(display.scale.GetStr()),
@@ -160,6 +153,18 @@ void CPELView::LabelSoftKeys() {
         key->SetStateText((live ? liveStates : storedStates)[static_cast<std::size_t>(i)],
                           labels[static_cast<std::size_t>(i)]);
     }
+}
+
+void CPELView::LabelModeKeys(const QString& f5Label) {
+    CMainFrame* frame = MainFrame();
+    const CPELDoc& doc = Doc();
+    const QString library =
+        VelocityDisplayMode() == 1 ? QStringLiteral("БИБЛИОТЕКА\nV/2") : QStringLiteral("БИБЛИОТЕКА\nКУ");
+    frame->btnsH->GetButton(0)->SetStateText(1, QStringLiteral("БИБЛИОТЕКА\nРФГ"));
+    frame->btnsH->GetButton(1)->SetStateText(1, library);
+    frame->btnsH->GetButton(2)->SetStateText(doc.view_mode, QStringLiteral("Разность"));
+    frame->btnsH->GetButton(3)->SetStateText(doc.bp_mode, QStringLiteral("Битость\nпар"));
+    frame->btnsH->GetButton(4)->SetStateText(1, f5Label);
 }
 
 void CPELView::RefreshCursorLabels() {

@@ -44,6 +44,11 @@ public:
     void TogglePairMode(CPELButton* key);
     void SaveReflectogram();
     void SaveScreenCopy();
+    // The key-ups both keypad menus treat alike (0, 5, 4, 6, 9, Enter); true when the
+    // key was one of them. Any other key switches the capture display off.
+    bool HandleViewKeyUp(int code);
+    // F1-F4 as both keypad menus show them, and F5 with its menu's own label.
+    void LabelModeKeys(const QString& f5Label);
 
     // Stops acquisition for a key press (the link's queue dropped, hint 2).
     void StopForKey();

@@ -81,28 +81,34 @@ void CPELView::OnKeyUp(int code) {
     if (!keyDownSeen)
         return;
     keyDownSeen = false;
+    if (HandleViewKeyUp(code))
+        return;
+    if (IsSoftKeyH(code) && MainFrame()->btnsH->ButtonForKey(code)->GetState() != 0)
+        RunSoftKey(code, 0);
+}
+
+bool CPELView::HandleViewKeyUp(int code) {
     switch (code) {
     case '0':
         ToggleCapture();
-        return;
+        return true;
     case '5':
         SwitchActiveCursor();
-        return;
+        return true;
     case '4':
     case '6':
-        return;
+        return true;
     case '9':
         MainFrame()->SetActiveViewPEL(MainFrame()->settingView, true);
-        return;
+        return true;
     case vk::kEnter:
         SaveScreenCopy();
-        return;
+        return true;
     default:
-        break;
+        // Every other key ends the capture display.
+        CaptureOff();
+        return false;
     }
-    CaptureOff();
-    if (IsSoftKeyH(code) && MainFrame()->btnsH->ButtonForKey(code)->GetState() != 0)
-        RunSoftKey(code, 0);
 }
 
 void CPELView::RunSoftKey(int code, int direction) {

@@ -67,15 +67,8 @@ void CTableView::OnActivateView(bool activate, CView* activated, CView* deactiva
 }
 
 void CTableView::LabelSoftKeys() {
-    CMainFrame* frame = MainFrame();
     CPELDoc& doc = Doc();
-    const QString library =
-        VelocityDisplayMode() == 1 ? QStringLiteral("БИБЛИОТЕКА\nV/2") : QStringLiteral("БИБЛИОТЕКА\nКУ");
-    frame->btnsH->GetButton(0)->SetStateText(1, QStringLiteral("БИБЛИОТЕКА\nРФГ"));
-    frame->btnsH->GetButton(1)->SetStateText(1, library);
-    frame->btnsH->GetButton(2)->SetStateText(doc.view_mode, QStringLiteral("Разность"));
-    frame->btnsH->GetButton(3)->SetStateText(doc.bp_mode, QStringLiteral("Битость\nпар"));
-    frame->btnsH->GetButton(4)->SetStateText(1, QStringLiteral("ПАРАМЕТРЫ"));
+    View().LabelModeKeys(QStringLiteral("ПАРАМЕТРЫ"));
 
     for (int slot = 0; slot < kSlots; ++slot) {
         CPELButton* key = SlotKey(slot);
@@ -138,26 +131,8 @@ void CTableView::OnKeyUp(int code) {
     if (!keyDownSeen)
         return;
     keyDownSeen = false;
-    switch (code) {
-    case '0':
-        view.ToggleCapture();
+    if (view.HandleViewKeyUp(code))
         return;
-    case '5':
-        view.SwitchActiveCursor();
-        return;
-    case '4':
-    case '6':
-        return;
-    case '9':
-        MainFrame()->SetActiveViewPEL(MainFrame()->settingView, true);
-        return;
-    case vk::kEnter:
-        view.SaveScreenCopy();
-        return;
-    default:
-        break;
-    }
-    view.CaptureOff();
     CPELButton* key = nullptr;
     if (code >= vk::kF1 && code <= vk::kF5)
         key = MainFrame()->btnsH->ButtonForKey(code);
