@@ -4,6 +4,7 @@
 #include "platform/Fonts.h"
 #include "platform/Paths.h"
 #include "platform/Power.h"
+#include "platform/SimulatedKeypad.h"
 #include "sim/SimulatedBoard.h"
 #include "ui/PEL.h"
 
@@ -39,5 +40,9 @@ int main(int argc, char** argv) {
     CPELApp pel;
     if (!pel.InitInstance(options.home, options.port))
         return 1;
+    // On a workstation the keypad driver's battery reports come from a simulated battery.
+    platform::SimulatedKeypad keypad;
+    if (!platform::RunsOnInstrument())
+        keypad.Start();
     return app.exec();
 }

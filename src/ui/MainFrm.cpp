@@ -122,6 +122,7 @@ bool CMainFrame::OnCreateClient(const QString& portPath) {
             return false;
     }
     protocol->Open(portPath, kBaudRate, kByteSize, kNoParity, kOneStopBit, kSleepMs, kSleepMs);
+    batteryView->PowerOnInit();
 
     screenSplitter->RecalcLayout();
     middleSplitter->RecalcLayout();
