@@ -1,5 +1,6 @@
 #include "document/PELParam.h"
 
+#include "document/RealTimeClock.h"
 #include "platform/Clock.h"
 
 #include <algorithm>
@@ -24,6 +25,33 @@ std::int32_t Wrapped(std::int32_t index, std::size_t count) {
     if (static_cast<std::size_t>(index) >= count)
         return 0;
     return index;
+}
+
+template <typename Table, typename NameOf> QStringList NamesOf(const Table& table, NameOf nameOf) {
+    QStringList names;
+    for (const auto& entry : table)
+        names.append(QString::fromUtf8(nameOf(entry)));
+    return names;
+}
+
+// A list editor replaces the one open before it: a drop-down list of `names` with the
+// current entry selected.
+void BeginListEdit(CParamEditorSlot& editor, const QRect& rect, QWidget* parent, int controlId,
+                   const QStringList& names, std::int32_t current) {
+    editor.Close();
+    if (CParamEditorFactory* factory = ParamEditorFactory())
+        editor.Open(factory->CreateList(DroppedListRect(rect, static_cast<int>(names.size())), rect, parent, controlId,
+                                        names, current));
+}
+
+// The selected position becomes the parameter's index; the editor goes.
+void EndListEdit(CParamEditorSlot& editor, CDOCParam& param) {
+    if (const CParamEditor* open = editor.Live()) {
+        const int selected = open->SelectedIndex();
+        if (selected >= 0)
+            param.SetIndex(selected);
+    }
+    editor.Close();
 }
 
 } // namespace
@@ -191,6 +219,16 @@ bool CDOCSpeed::SetIndex(std::int32_t mode) {
     return true;
 }
 
+void CDOCSpeed::BeginEdit(std::uint32_t, const QRect& rect, QWidget* parent, int controlId) {
+    BeginListEdit(editor_, rect, parent, controlId,
+                  NamesOf(tables::kVelocityModes, [](const tables::VelocityMode& mode) { return mode.label; }),
+                  GetIndex());
+}
+
+void CDOCSpeed::EndEdit() {
+    EndListEdit(editor_, *this);
+}
+
 QString CDOCAutoStop::GetStr() const {
     return QString::fromUtf8(tables::kAutoStops[static_cast<std::size_t>(index_)].name);
 }
@@ -204,6 +242,15 @@ int CDOCAutoStop::GetMinutes() const {
     return tables::kAutoStops[static_cast<std::size_t>(index_)].minutes;
 }
 
+void CDOCAutoStop::BeginEdit(std::uint32_t, const QRect& rect, QWidget* parent, int controlId) {
+    BeginListEdit(editor_, rect, parent, controlId,
+                  NamesOf(tables::kAutoStops, [](const tables::AutoStop& entry) { return entry.name; }), index_);
+}
+
+void CDOCAutoStop::EndEdit() {
+    EndListEdit(editor_, *this);
+}
+
 QString CDOCAdapter::GetStr() const {
     return QString::fromUtf8(tables::kAdapters[static_cast<std::size_t>(index_)]);
 }
@@ -211,6 +258,27 @@ QString CDOCAdapter::GetStr() const {
 bool CDOCAdapter::SetIndex(std::int32_t index) {
     index_ = Wrapped(index, tables::kAdapters.size());
     return true;
+}
+
+void CDOCAdapter::BeginEdit(std::uint32_t, const QRect& rect, QWidget* parent, int controlId) {
+    BeginListEdit(editor_, rect, parent, controlId, NamesOf(tables::kAdapters, [](const char* name) { return name; }),
+                  index_);
+}
+
+void CDOCAdapter::EndEdit() {
+    EndListEdit(editor_, *this);
+}
+
+void CDOCFileName::BeginEdit(std::uint32_t, const QRect& rect, QWidget* parent, int controlId) {
+    editor_.Close();
+    if (CParamEditorFactory* factory = ParamEditorFactory())
+        editor_.Open(factory->CreateText(rect, parent, controlId, name_));
+}
+
+void CDOCFileName::EndEdit() {
+    if (const CParamEditor* open = editor_.Live())
+        name_ = open->Text();
+    editor_.Close();
 }
 
 CDOCDateTime::CDOCDateTime() : time_(platform::LocalNow()) {}
@@ -233,6 +301,27 @@ bool CDOCDateTime::SetIndex(std::int32_t secondsSinceEpoch) {
 
 void CDOCDateTime::SetCurrent() {
     time_ = platform::LocalNow();
+}
+
+void CDOCDateTime::BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) {
+    editor_.Close();
+    if (CParamEditorFactory* factory = ParamEditorFactory())
+        editor_.Open(factory->CreateDateTime(style, rect, parent, controlId, GetStr()));
+}
+
+void CDOCDateTime::EndEdit() {
+    const CParamEditor* open = editor_.Live();
+    const QDateTime edited = open != nullptr ? open->Time() : QDateTime();
+    if (edited.isValid()) {
+        // The editor gives the date and the time of day; the milliseconds are the clock's
+        // own (the day of week follows from the date).
+        const QTime now = platform::LocalNow().time();
+        const QTime clock(edited.time().hour(), edited.time().minute(), edited.time().second(), now.msec());
+        const QDateTime time(edited.date(), clock);
+        RealTimeClock().WriteClock(time);
+        time_ = time;
+    }
+    editor_.Close();
 }
 
 // --- text entry -------------------------------------------------------------

@@ -3,6 +3,7 @@
 // The adjustable values of the instrument and of a trace slot: each steps and
 // validates through an index and shows itself as text.
 
+#include "document/ParamEditor.h"
 #include "document/ParamTables.h"
 
 #include <QDateTime>
@@ -202,6 +203,14 @@ public:
     QString GetStr() const override;
     std::int32_t GetIndex() const override;
     bool SetIndex(std::int32_t mode) override; // wraps: below 0 gives 1, 2 and above give 0
+
+    // A drop-down list of the mode labels; ending the edit takes the selected mode.
+    void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
+    void EndEdit() override;
+    bool IsEditing() const override { return editor_.IsOpen(); }
+
+private:
+    CParamEditorSlot editor_;
 };
 
 class CDOCAutoStop : public CDOCParam {
@@ -211,8 +220,14 @@ public:
     bool SetIndex(std::int32_t index) override; // wraps around the table
     int GetMinutes() const;
 
+    // A drop-down list of the intervals; ending the edit takes the selected one.
+    void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
+    void EndEdit() override;
+    bool IsEditing() const override { return editor_.IsOpen(); }
+
 private:
     std::int32_t index_ = 0;
+    CParamEditorSlot editor_;
 };
 
 class CDOCAdapter : public CDOCParam {
@@ -221,8 +236,14 @@ public:
     std::int32_t GetIndex() const override { return index_; }
     bool SetIndex(std::int32_t index) override; // wraps around the table
 
+    // A drop-down list of the adapter names; ending the edit takes the selected one.
+    void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
+    void EndEdit() override;
+    bool IsEditing() const override { return editor_.IsOpen(); }
+
 private:
     std::int32_t index_ = 0;
+    CParamEditorSlot editor_;
 };
 
 // The prefix proposed for new reflectogram names.
@@ -233,8 +254,14 @@ public:
     bool SetIndex(std::int32_t) override { return true; }
     void SetName(const QString& name) { name_ = name; }
 
+    // Character entry of the prefix; ending the edit takes the entered text.
+    void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
+    void EndEdit() override;
+    bool IsEditing() const override { return editor_.IsOpen(); }
+
 private:
     QString name_ = QString::fromUtf8(tables::kDefaultFileName);
+    CParamEditorSlot editor_;
 };
 
 // A calendar time, read from the instrument's clock.
@@ -248,8 +275,15 @@ public:
     void SetTime(const QDateTime& time) { time_ = time; }
     void SetCurrent();
 
+    // The clock editor on the GetStr text. Ending the edit sets the clock: the edited
+    // date and time go to the real-time clock chip and become the local time.
+    void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
+    void EndEdit() override;
+    bool IsEditing() const override { return editor_.IsOpen(); }
+
 private:
     QDateTime time_;
+    CParamEditorSlot editor_;
 };
 
 // Language and mode of on-screen text entry (not stored in the state file).

@@ -7,6 +7,7 @@
 #include "platform/Keys.h"
 #include "platform/Power.h"
 #include "ui/MainFrm.h"
+#include "ui/ParamEditors.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -45,6 +46,8 @@ CPELApp::~CPELApp() {
 }
 
 bool CPELApp::InitInstance(const QString& homeFolder, const QString& portPath) {
+    // The parameters open their on-screen editors through the screen's widgets.
+    SetParamEditorFactory(&WidgetParamEditorFactory());
     doc_ = std::make_unique<CPELDoc>(homeFolder);
     doc_->OnNewDocument();
     frame_ = std::make_unique<CMainFrame>(*this, *doc_);
