@@ -1,0 +1,3 @@
+#include "library/KUEditChar.h"
+
+CKUEditChar::~CKUEditChar() = default;

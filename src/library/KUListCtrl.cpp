@@ -1,0 +1,429 @@
+#include "library/KUListCtrl.h"
+
+#include "document/PELDoc.h"
+#include "document/ParamTables.h"
+#include "platform/Files.h"
+#include "platform/Fonts.h"
+#include "platform/Keys.h"
+#include "ui/Colors.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+#include <array>
+#include <cstdlib>
+#include <locale.h>
+
+namespace {
+
+constexpr char16_t kLineFeed = u'\n';
+constexpr char16_t kCarriageReturn = u'\r';
+constexpr int kHighlightDownKey = '7';
+constexpr int kHighlightUpKey = '1';
+// From this many rows on the list needs its vertical scroll bar, and the brand column
+// gives it room.
+constexpr int kRowsWithoutScrollBar = 27;
+constexpr int kScrollBarRoom = 20;
+constexpr int kValueColumnMargin = 2;
+
+struct ColumnSpec {
+    const char* header;
+    Qt::Alignment headerAlignment;
+};
+constexpr std::array<ColumnSpec, CKUListCtrl::kColumns> kColumnSpecs{{
+    {" ", Qt::AlignLeft | Qt::AlignVCenter},
+    {"марка кабеля", Qt::AlignCenter},
+    {"значение ", Qt::AlignCenter},
+}};
+
+// The numbers of the file are the C library's, whatever the host's locale says.
+locale_t ClassicLocale() {
+    static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return classic;
+}
+
+bool IsCBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The list's rows are drawn by the list itself.
+class KUItemDelegate : public QStyledItemDelegate {
+public:
+    explicit KUItemDelegate(CKUListCtrl* list) : QStyledItemDelegate(list), list_(list) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        list_->DrawItem(*painter, option.rect, index.row(), index.column());
+    }
+
+private:
+    CKUListCtrl* list_;
+};
+
+} // namespace
+
+namespace ku_table {
+
+QString NoBrand() {
+    return QString::fromUtf8(kNoBrand);
+}
+
+QStringList DecodeLines(const QByteArray& bytes) {
+    QStringList lines;
+    QString line;
+    bool pending = false; // characters read since the last line feed
+    const qsizetype units = bytes.size() / 2;
+    for (qsizetype i = 0; i < units; ++i) {
+        const auto low = static_cast<unsigned char>(bytes[2 * i]);
+        const auto high = static_cast<unsigned char>(bytes[2 * i + 1]);
+        const auto unit = static_cast<char16_t>(low | (high << 8));
+        if (unit == kLineFeed) {
+            if (line.endsWith(QChar(kCarriageReturn)))
+                line.chop(1);
+            lines.append(line);
+            line.clear();
+            pending = false;
+            continue;
+        }
+        line.append(QChar(unit));
+        pending = true;
+    }
+    if (pending)
+        lines.append(line);
+    return lines;
+}
+
+QByteArray EncodeLines(const QStringList& lines) {
+    QByteArray bytes;
+    const auto put = [&bytes](char16_t unit) {
+        bytes.append(static_cast<char>(unit & 0xFF));
+        bytes.append(static_cast<char>(unit >> 8));
+    };
+    for (const QString& line : lines) {
+        for (const QChar c : line)
+            put(c.unicode());
+        put(kLineFeed);
+    }
+    return bytes;
+}
+
+double ParseValue(const QString& text) {
+    QByteArray low;
+    low.reserve(text.size());
+    for (const QChar c : text) {
+        const auto byte = static_cast<char>(c.unicode() & 0xFF);
+        if (byte == '\0')
+            break; // the end of the C string the number is read from
+        low.append(byte);
+    }
+    const char* start = low.constData();
+    while (IsCBlank(*start))
+        ++start;
+    return strtod_l(start, nullptr, ClassicLocale());
+}
+
+QString DisplayedValue(double ku, int mode) {
+    const tables::VelocityMode& velocity = tables::kVelocityModes[mode == 1 ? 1 : 0];
+    const double shown = mode == 1 ? 300.0 / (2.0 * ku) : ku;
+    return QString::asprintf(velocity.format, shown);
+}
+
+double StoredKU(const QString& value, int mode) {
+    const double shown = ParseValue(value);
+    return mode == 1 ? 300.0 / (2.0 * shown) : shown;
+}
+
+std::vector<Record> ReadRecords(const QByteArray& bytes, int mode) {
+    const QStringList lines = DecodeLines(bytes);
+    std::vector<Record> records;
+    for (qsizetype i = 0; i < lines.size(); i += 2) {
+        const QString valueLine = i + 1 < lines.size() ? lines[i + 1] : QString();
+        records.push_back({lines[i], DisplayedValue(ParseValue(valueLine), mode)});
+    }
+    return records;
+}
+
+QByteArray WriteRecords(const std::vector<Record>& records, int mode) {
+    QStringList lines;
+    for (const Record& record : records) {
+        lines.append(record.brand);
+        lines.append(QString::asprintf(kStoredFormat, StoredKU(record.value, mode)));
+    }
+    return EncodeLines(lines);
+}
+
+} // namespace ku_table
+
+CKUListCtrl::CKUListCtrl(QWidget* parent) : QTableWidget(parent), currentBrand(ku_table::NoBrand()) {
+    setFont(platform::StockFont());
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // the columns are sized to fit
+    setTabKeyNavigation(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setFocusPolicy(Qt::StrongFocus);
+    // A one-pixel border: the columns, sized to the client width, fit inside it.
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+    verticalHeader()->hide();
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setSectionsMovable(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setMinimumSectionSize(0);
+    horizontalHeader()->setHighlightSections(false);
+    setItemDelegate(new KUItemDelegate(this));
+}
+
+void CKUListCtrl::SetExtendedStyle(std::uint32_t style) {
+    setShowGrid((style & kGridLines) != 0);
+    setSelectionBehavior((style & kFullRowSelect) != 0 ? QAbstractItemView::SelectRows
+                                                       : QAbstractItemView::SelectItems);
+}
+
+void CKUListCtrl::SetRowHeight(int pixels) {
+    QHeaderView* rows = verticalHeader();
+    rows->setMinimumSectionSize(1);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(pixels);
+}
+
+// --- the file ---------------------------------------------------------------
+
+void CKUListCtrl::InitColumns(CPELDoc* document) {
+    document_ = document;
+    SetExtendedStyle(kGridLines | kFullRowSelect);
+    setColumnCount(kColumns);
+    for (int column = 0; column < kColumns; ++column) {
+        const ColumnSpec& spec = kColumnSpecs[static_cast<std::size_t>(column)];
+        auto* header = new QTableWidgetItem(QString::fromUtf8(spec.header));
+        header->setTextAlignment(spec.headerAlignment);
+        setHorizontalHeaderItem(column, header);
+    }
+    setColumnWidth(kHiddenColumn, 0);
+    LoadTable();
+}
+
+QString CKUListCtrl::TablePath() const {
+    return document_ != nullptr ? document_->storageFolder + QString::fromLatin1(ku_table::kFileName) : QString();
+}
+
+void CKUListCtrl::LoadTable() {
+    const QString path = TablePath();
+    // The delete notifications move the current brand about; the reloaded rows keep it.
+    const QString brand = currentBrand;
+    if (rowCount() > 0)
+        DeleteAllItems();
+    rowCount_ = 0;
+    currentBrand = brand;
+
+    QByteArray bytes;
+    if (path.isEmpty() || !platform::FileExists(path) || !platform::ReadWholeFile(path, bytes))
+        return;
+    const std::vector<ku_table::Record> records = ku_table::ReadRecords(bytes, VelocityDisplayMode());
+    for (const ku_table::Record& record : records)
+        InsertRow(rowCount_, record.brand, record.value);
+
+    if (currentBrand == ku_table::NoBrand() && rowCount_ > 0)
+        currentBrand = GetBrandAt(0);
+    viewport()->update();
+}
+
+bool CKUListCtrl::SaveTable() const {
+    const QString path = TablePath();
+    if (path.isEmpty())
+        return false;
+    std::vector<ku_table::Record> records;
+    for (int row = 0; row < rowCount_; ++row)
+        records.push_back({GetItemText(row, kBrandColumn), GetItemText(row, kValueColumn)});
+    const QByteArray bytes = ku_table::WriteRecords(records, VelocityDisplayMode());
+
+    platform::AtomicFile file;
+    if (!file.Open(path)) {
+        // A missing storage folder is made first; if that does not help, nothing is written.
+        platform::CreateFolderPath(platform::FolderPart(path));
+        if (!file.Open(path))
+            return false;
+    }
+    return file.Write(bytes) && file.Commit();
+}
+
+// --- rows -------------------------------------------------------------------
+
+QString CKUListCtrl::GetItemText(int row, int column) const {
+    const QTableWidgetItem* cell = item(row, column);
+    if (cell == nullptr)
+        return QString();
+    return cell->text().left(ku_table::kTextBuffer - 1);
+}
+
+void CKUListCtrl::SetItemText(int row, int column, const QString& text) {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return;
+    if (QTableWidgetItem* cell = item(row, column)) {
+        cell->setText(text);
+        return;
+    }
+    setItem(row, column, new QTableWidgetItem(text));
+}
+
+void CKUListCtrl::InsertRow(int row, const QString& brand, const QString& value) {
+    insertRow(row);
+    setItem(row, kHiddenColumn, new QTableWidgetItem(brand));
+    setItem(row, kBrandColumn, new QTableWidgetItem(brand));
+    setItem(row, kValueColumn, new QTableWidgetItem(value));
+    ++rowCount_;
+}
+
+bool CKUListCtrl::DeleteItem(int row) {
+    if (row < 0 || row >= rowCount())
+        return false;
+    OnDeleteItem(row);
+    removeRow(row);
+    InvalidateRow(row);
+    return true;
+}
+
+void CKUListCtrl::DeleteAllItems() {
+    for (int row = rowCount() - 1; row >= 0; --row) {
+        OnDeleteItem(row);
+        removeRow(row);
+    }
+    viewport()->update();
+}
+
+void CKUListCtrl::OnDeleteItem(int row) {
+    --rowCount_;
+    if (rowCount_ < row + 1)
+        currentBrand = GetBrandAt(rowCount_ - 1); // the last row went: the one before it, or none
+    else
+        currentBrand = GetBrandAt(row + 1); // the row that takes its place
+}
+
+int CKUListCtrl::FindRowByBrand(const QString& brand) const {
+    for (int row = 0; row < rowCount(); ++row) {
+        if (GetItemText(row, kBrandColumn) == brand)
+            return row;
+    }
+    return -1;
+}
+
+QString CKUListCtrl::GetBrandAt(int index) const {
+    if (index < 0 || index >= rowCount())
+        return ku_table::NoBrand();
+    return GetItemText(index, kBrandColumn);
+}
+
+QString CKUListCtrl::GetValueByBrand(const QString& brand) const {
+    const int row = FindRowByBrand(brand);
+    return row >= 0 ? GetItemText(row, kValueColumn) : QString();
+}
+
+// --- geometry ---------------------------------------------------------------
+
+QRect CKUListCtrl::GetSubItemRect(int row, int column) const {
+    return visualRect(model()->index(row, column));
+}
+
+void CKUListCtrl::ScrollLines(int lines) {
+    // The scroll range follows the rows only at the next layout; bring it up to date.
+    updateGeometries();
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->value() + lines);
+}
+
+int CKUListCtrl::GetTopIndex() const {
+    return verticalScrollBar()->value();
+}
+
+int CKUListCtrl::GetCountPerPage() const {
+    return verticalScrollBar()->pageStep();
+}
+
+void CKUListCtrl::LayoutColumns(int clientWidth) {
+    const int third = clientWidth / 3;
+    setColumnWidth(kHiddenColumn, 0);
+    setColumnWidth(kBrandColumn, rowCount_ < kRowsWithoutScrollBar ? 2 * third : 2 * third - kScrollBarRoom);
+    setColumnWidth(kValueColumn, third - kValueColumnMargin);
+}
+
+// --- drawing ----------------------------------------------------------------
+
+void CKUListCtrl::DrawItem(QPainter& painter, const QRect& cellRect, int row, int column) const {
+    painter.save();
+    QFont rowFont = font();
+    rowFont.setPixelSize(kRowFontPixels);
+    painter.setFont(rowFont);
+    const bool highlighted = IsHighlighted(row);
+    painter.fillRect(cellRect, ColorFromRef(highlighted ? kHighlightBack : kWindowBack));
+    painter.setPen(ColorFromRef(highlighted ? kHighlightText : kWindowText));
+    const QString text = GetItemText(row, column);
+    if (column == kValueColumn) {
+        painter.drawText(cellRect, Qt::AlignCenter | Qt::TextSingleLine, text);
+    } else {
+        const QRect inset = cellRect.adjusted(kTextInset, 0, 0, 0);
+        painter.drawText(inset, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    }
+    painter.restore();
+}
+
+void CKUListCtrl::InvalidateRow(int row) {
+    if (row >= 0 && row < rowCount()) {
+        const QRect rect =
+            visualRect(model()->index(row, kBrandColumn)) | visualRect(model()->index(row, kValueColumn));
+        viewport()->update(rect.adjusted(0, 0, 0, 1));
+    } else {
+        viewport()->update();
+    }
+}
+
+// --- keys -------------------------------------------------------------------
+
+void CKUListCtrl::OnKeyDown(int code) {
+    if (code != kHighlightDownKey && code != kHighlightUpKey)
+        return;
+    const int row = FindRowByBrand(currentBrand);
+    if (row < 0)
+        return;
+    InvalidateRow(row);
+    const bool down = code == kHighlightDownKey;
+    currentBrand = GetBrandAt(down ? row + 1 : row - 1);
+    if (currentBrand == ku_table::NoBrand()) {
+        // No row in that direction: the highlight stays at the end.
+        const int end = down ? rowCount_ - 1 : 0;
+        currentBrand = GetBrandAt(end);
+        selectRow(end);
+        setCurrentCell(end, kBrandColumn);
+    }
+    const int highlighted = FindRowByBrand(currentBrand);
+    InvalidateRow(highlighted);
+    ScrollIntoView(highlighted);
+}
+
+void CKUListCtrl::ScrollIntoView(int row) {
+    if (row < 0)
+        return;
+    updateGeometries();
+    const int top = GetTopIndex();
+    if (top + GetCountPerPage() - 1 < row)
+        ScrollLines(1);
+    else if (row < top)
+        ScrollLines(-1);
+}
+
+void CKUListCtrl::keyPressEvent(QKeyEvent* event) {
+    const int code = platform::VirtualKeyOf(*event);
+    if (code == kHighlightDownKey || code == kHighlightUpKey) {
+        event->accept();
+        OnKeyDown(code);
+        return;
+    }
+    // Every other key is the hosting view's.
+    event->ignore();
+}
+
+void CKUListCtrl::keyReleaseEvent(QKeyEvent* event) {
+    event->ignore();
+}

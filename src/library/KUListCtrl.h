@@ -1,0 +1,142 @@
+#pragma once
+
+// The library of cable brands and their velocity factor КУ, kept in "tableku.tku" in
+// the storage folder, and the list that shows and edits it. The list is the file's only
+// reader and writer. The file always holds КУ; the list shows КУ or V/2 = 300 / (2 * КУ)
+// by the velocity display mode.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTableWidget>
+
+#include <cstdint>
+#include <vector>
+
+class CPELDoc;
+class QPainter;
+
+namespace ku_table {
+
+inline constexpr const char* kFileName = "tableku.tku";
+// The current brand when no row is highlighted.
+inline constexpr const char* kNoBrand = "[КУ]";
+// Stored КУ: three decimals and one blank, whatever the display mode.
+inline constexpr const char* kStoredFormat = "%.3f ";
+// Item texts are read back through a buffer of this many characters (terminator included).
+inline constexpr int kTextBuffer = 510;
+
+QString NoBrand();
+
+// The file's lines: UTF-16 little-endian code units without a byte-order mark; a line
+// feed ends a line (a carriage return just before it is dropped); a last line without
+// its line feed still counts; a stray odd byte at the end is ignored.
+QStringList DecodeLines(const QByteArray& bytes);
+// Every line followed by a line feed, in UTF-16 little-endian.
+QByteArray EncodeLines(const QStringList& lines);
+
+// `atof` of the text's low bytes: leading blanks skipped, the number read as far as it
+// goes, 0.0 when there is none. A character whose low byte is 0 ends the text.
+double ParseValue(const QString& text);
+
+// A row as the list shows it: the brand and the value text of the display mode.
+struct Record {
+    QString brand;
+    QString value;
+};
+
+// The value text of a stored КУ in display mode `mode` (0 КУ "%.3f ", 1 V/2 "%.1f").
+QString DisplayedValue(double ku, int mode);
+// The КУ a value text of display mode `mode` stands for.
+double StoredKU(const QString& value, int mode);
+
+// The file's records in order: brand line, value line; a last brand without its value
+// line gets the value 0.
+std::vector<Record> ReadRecords(const QByteArray& bytes, int mode);
+// The file image of the records: each brand, then its КУ "%.3f ".
+QByteArray WriteRecords(const std::vector<Record>& records, int mode);
+
+} // namespace ku_table
+
+class CKUListCtrl : public QTableWidget {
+    Q_OBJECT
+public:
+    enum Column { kHiddenColumn = 0, kBrandColumn = 1, kValueColumn = 2, kColumns = 3 };
+    // Extended styles the hosting view asks for.
+    static constexpr std::uint32_t kGridLines = 0x01;
+    static constexpr std::uint32_t kFullRowSelect = 0x20;
+
+    static constexpr std::uint32_t kHighlightBack = 0x800000; // the active caption colour
+    static constexpr std::uint32_t kHighlightText = 0xFFFFFF;
+    static constexpr std::uint32_t kWindowBack = 0xFFFFFF; // the window colour
+    static constexpr std::uint32_t kWindowText = 0x000000;
+    static constexpr int kTextInset = 5;
+    // The rows' font: 11 points on the panel's 96 dots per inch.
+    static constexpr int kRowFontPixels = 15;
+
+    explicit CKUListCtrl(QWidget* parent = nullptr);
+
+    void SetExtendedStyle(std::uint32_t style);
+    // The hosting view's row-height image: every row is this many pixels high.
+    void SetRowHeight(int pixels);
+
+    // Remembers the document (the storage folder), creates the columns, loads the file.
+    void InitColumns(CPELDoc* document);
+    // Fills the list from the file; a missing or unreadable file leaves it empty.
+    void LoadTable();
+    // Replaces the file by the list's rows (through a temporary file, so a failed or
+    // interrupted save leaves the old table). False when nothing could be written.
+    bool SaveTable() const;
+    QString TablePath() const;
+
+    // The first row whose brand is exactly `brand`, or -1.
+    int FindRowByBrand(const QString& brand) const;
+    // The brand of a row; the sentinel "[КУ]" for a row that does not exist.
+    QString GetBrandAt(int index) const;
+    // The value text of the first row with that brand, or an empty text.
+    QString GetValueByBrand(const QString& brand) const;
+    static double ParseValue(const QString& text) { return ku_table::ParseValue(text); }
+
+    int GetRowCount() const { return rowCount_; }
+    QString GetItemText(int row, int column) const;
+    void SetItemText(int row, int column, const QString& text);
+    // Inserts a row with the brand in the hidden and brand columns and the value text.
+    void InsertRow(int row, const QString& brand, const QString& value);
+    // Removes a row after the delete notification for it.
+    bool DeleteItem(int row);
+    // Removes every row, each after its delete notification.
+    void DeleteAllItems();
+    // The delete notification: sent for a row just before it goes.
+    void OnDeleteItem(int row);
+
+    // A cell's bounds in the list's viewport.
+    QRect GetSubItemRect(int row, int column) const;
+    // Moves the view by whole rows (positive: down).
+    void ScrollLines(int lines);
+    int GetTopIndex() const;
+    int GetCountPerPage() const;
+    // Column widths for a client width: the value column a third, the brand column the
+    // rest, less room for the vertical scroll bar once the rows no longer fit.
+    void LayoutColumns(int clientWidth);
+
+    bool IsHighlighted(int row) const { return row >= 0 && row == FindRowByBrand(currentBrand); }
+    // Draws one cell of a row: the highlighted row inverted, the value centred, the
+    // other columns left-aligned with a small inset.
+    void DrawItem(QPainter& painter, const QRect& cellRect, int row, int column) const;
+    // Keys 7 and 1 move the highlight down and up; it stops at the ends.
+    void OnKeyDown(int code);
+
+    // The highlighted row's brand, or the sentinel when none is.
+    QString currentBrand;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void InvalidateRow(int row);
+    void ScrollIntoView(int row);
+
+    CPELDoc* document_ = nullptr;
+    int rowCount_ = 0;
+};
