@@ -1,5 +1,8 @@
 #include "sim/SimulatedBoard.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include "sim/PacedWriter.h"
 
 #include <array>
@@ -115,6 +118,13 @@ std::size_t SimulatedBoard::TracesSent() const {
 }
 
 void SimulatedBoard::Serve() {
+    // A serial port's bytes leave at the line's pace whatever else the machine does.
+    // Where it is allowed, the pacing thread gets a real-time priority so that a busy
+    // machine does not stall a reply long enough to look like its end; elsewhere the
+    // request fails quietly and the thread runs at normal priority.
+    sched_param realTime{};
+    realTime.sched_priority = 1;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &realTime);
     while (!stopping_.load()) {
         if (fault_.load() == Fault::ReopenLink) {
             ReopenLink();

@@ -18,6 +18,8 @@ QMessageBox::Icon IconOf(unsigned flags) {
         return QMessageBox::Critical;
     case mb::kIconQuestion:
         return QMessageBox::Question;
+    case mb::kIconExclamation:
+        return QMessageBox::Warning;
     case mb::kIconInformation:
         return QMessageBox::Information;
     default:

@@ -14,6 +14,7 @@ inline constexpr unsigned kOk = 0x00;
 inline constexpr unsigned kOkCancel = 0x01;
 inline constexpr unsigned kIconStop = 0x10;
 inline constexpr unsigned kIconQuestion = 0x20;
+inline constexpr unsigned kIconExclamation = 0x30;
 inline constexpr unsigned kIconInformation = 0x40;
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;

@@ -291,10 +291,17 @@ void CPELView::HandleNewTrace() {
 void CPELView::StoreCapture() {
     CPELDoc& doc = Doc();
     KillTimer(kCaptureWatchdogTimer);
+    // A reply cut short stores nothing: the samples would be an older trace's. The
+    // capture is asked for again a few times before the operator is told.
+    const bool complete = doc.inParams.lastTraceBytes == kFullTraceBytes;
+    if (!complete && captureAttempts_ < kCaptureAttempts) {
+        ++captureAttempts_;
+        SetTimer(kCaptureWatchdogTimer, kCaptureWatchdogMs);
+        return; // the mode stays 'L': the next task asks for the full trace again
+    }
     MainFrame()->GetApp().SetBusy(false);
     doc.acquisitionMode = 'Y';
-    // A reply cut short stores nothing: the samples would be an older trace's.
-    if (doc.inParams.lastTraceBytes != 8002) {
+    if (!complete) {
         platform::MessageBox(QStringLiteral("Рефлектограмма принята не полностью.\nПовторите сохранение."),
                              QStringLiteral("Сохранить рефлектограмму: ошибка"),
                              platform::mb::kOk | platform::mb::kIconStop);

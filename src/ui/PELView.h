@@ -20,6 +20,8 @@ public:
     static constexpr int kCaptureWatchdogTimer = 30;
     // A capture takes under a second on the line; after this the keys come back.
     static constexpr int kCaptureWatchdogMs = 10000;
+    static constexpr int kCaptureAttempts = 3;
+    static constexpr int kFullTraceBytes = 8002;
 
     explicit CPELView(QWidget* parent = nullptr);
     ~CPELView() override;
@@ -90,6 +92,7 @@ private:
     bool EnoughSpaceToSave();
     void PutCursorsAt(double metres0, double metres1);
 
+    int captureAttempts_ = 0;
     int topOffset_ = 20;
     int legendHeight_ = 0;
     CLineChartCtrl chart_;

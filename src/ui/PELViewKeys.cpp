@@ -370,6 +370,7 @@ void CPELView::SaveReflectogram() {
     MainFrame()->protocol->Stop();
     doc.UpdateAllViews(nullptr, hint::kQueueReset);
     doc.acquisitionMode = 'L';
+    captureAttempts_ = 1;
     doc.SetOutParams('L');
     doc.UpdateAllViews(nullptr, hint::kQueueTask);
     MainFrame()->GetApp().SetBusy(true);

@@ -113,8 +113,8 @@ TEST(Screen, StartsOnTheSimulatedBoardWithPanelsAndARunningClock) {
     // Line 1 is the current trace: its key is marked, with a five-pixel black frame.
     EXPECT_EQ(screen.pixel(keyF6.topLeft() + QPoint(3, 3)), RgbOf(0x000000));
     EXPECT_EQ(screen.pixel(keyF6.topLeft() + QPoint(6, 6)), RgbOf(0xC80000));
-    EXPECT_EQ(screen.pixel(InFrame(h.Frame().btnsV->GetButton(1), h.Frame()).topLeft() + QPoint(3, 3)),
-              RgbOf(0xC8D0D4)) << "line 2 present but hidden";
+    EXPECT_EQ(screen.pixel(InFrame(h.Frame().btnsV->GetButton(1), h.Frame()).topLeft() + QPoint(3, 3)), RgbOf(0xC8D0D4))
+        << "line 2 present but hidden";
 }
 
 TEST(Screen, BatteryCodesGoToTheBatteryViewAndAreNoActivity) {
