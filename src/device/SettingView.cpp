@@ -172,13 +172,7 @@ void CSettingView::LabelSoftKeys() {
 
 CPELButton* CSettingView::SoftKey(int code) const {
     CMainFrame* frame = MainFrame();
-    if (frame == nullptr)
-        return nullptr;
-    if (code >= vk::kF1 && code <= vk::kF5)
-        return frame->btnsH != nullptr ? frame->btnsH->ButtonForKey(code) : nullptr;
-    if (code >= vk::kF6 && code <= vk::kF10)
-        return frame->btnsV != nullptr ? frame->btnsV->ButtonForKey(code) : nullptr;
-    return nullptr;
+    return frame != nullptr ? frame->SoftKey(code) : nullptr;
 }
 
 // --- keys -------------------------------------------------------------------

@@ -162,6 +162,12 @@ void CMainFrame::SetActiveViewPEL(CFormView* view, bool notify) {
     view->setFocus(Qt::OtherFocusReason);
 }
 
+CPELButton* CMainFrame::SoftKey(int code) const {
+    if (CPELButton* key = btnsH != nullptr ? btnsH->ButtonForKey(code) : nullptr)
+        return key;
+    return btnsV != nullptr ? btnsV->ButtonForKey(code) : nullptr;
+}
+
 void CMainFrame::SetTimer(int id, int milliseconds) {
     KillTimer(id);
     timers_[id] = startTimer(milliseconds);

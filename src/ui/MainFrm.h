@@ -14,6 +14,7 @@ class CBtnsVView;
 class CFormView;
 class CLinesView;
 class CPELApp;
+class CPELButton;
 class CPELDoc;
 class CPELSplitterWnd;
 class CPELView;
@@ -41,6 +42,8 @@ public:
     void InitialUpdateFrame();
     void SetActiveViewPEL(CFormView* view, bool notify);
     CFormView* GetActiveView() const { return activeView_; }
+    // The soft key of a function key F1-F10, or null for any other code.
+    CPELButton* SoftKey(int code) const;
 
     void SetTimer(int id, int milliseconds);
     void KillTimer(int id);
