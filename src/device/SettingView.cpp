@@ -27,22 +27,22 @@ constexpr std::array<const char*, CSettingView::kRows> kRowNames{
     "Тип источника питания",
 };
 
-struct ColumnSpec {
+struct ColumnLayout {
     const char* header;
     Qt::Alignment alignment;
 };
-constexpr std::array<ColumnSpec, CSettingListCtrl::kColumns> kColumnSpecs{{
+constexpr std::array<ColumnLayout, CSettingListCtrl::kColumns> kColumnLayouts{{
     {" ", Qt::AlignLeft | Qt::AlignVCenter},
     {" ", Qt::AlignCenter},
     {" ", Qt::AlignCenter},
 }};
 
-struct SoftKeySpec {
+struct SoftKeyRow {
     const char* label;
     int state;
 };
 // F1 to F10.
-constexpr std::array<SoftKeySpec, 10> kSoftKeys{{
+constexpr std::array<SoftKeyRow, 10> kSoftKeys{{
     {"Редактировать", button_state::kNormal},
     {"", button_state::kDisabled},
     {"", button_state::kDisabled},
@@ -102,8 +102,8 @@ void CSettingView::OnInitialUpdate() {
     list_->SetExtendedStyle(CSettingListCtrl::kGridLines | CSettingListCtrl::kFullRowSelect);
     list_->SetRowHeight(kRowHeight);
     for (int column = 0; column < CSettingListCtrl::kColumns; ++column) {
-        const ColumnSpec& spec = kColumnSpecs[static_cast<std::size_t>(column)];
-        list_->InsertColumn(column, QString::fromUtf8(spec.header), spec.alignment);
+        const ColumnLayout& layout = kColumnLayouts[static_cast<std::size_t>(column)];
+        list_->InsertColumn(column, QString::fromUtf8(layout.header), layout.alignment);
     }
     for (int row = 0; row < kRows; ++row) {
         list_->InsertItem(row, QStringLiteral(" "));
@@ -165,8 +165,8 @@ void CSettingView::LabelSoftKeys() {
             continue;
         if (code >= vk::kF6)
             key->SetSelectedColors(kSelectedKeyBack, kSelectedKeyText, kSelectedKeyFrame);
-        const SoftKeySpec& spec = kSoftKeys[static_cast<std::size_t>(code - vk::kF1)];
-        key->SetStateText(spec.state, QString::fromUtf8(spec.label));
+        const SoftKeyRow& row = kSoftKeys[static_cast<std::size_t>(code - vk::kF1)];
+        key->SetStateText(row.state, QString::fromUtf8(row.label));
     }
 }
 

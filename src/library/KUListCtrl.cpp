@@ -29,11 +29,11 @@ constexpr int kRowsWithoutScrollBar = 27;
 constexpr int kScrollBarRoom = 20;
 constexpr int kValueColumnMargin = 2;
 
-struct ColumnSpec {
+struct ColumnLayout {
     const char* header;
     Qt::Alignment headerAlignment;
 };
-constexpr std::array<ColumnSpec, CKUListCtrl::kColumns> kColumnSpecs{{
+constexpr std::array<ColumnLayout, CKUListCtrl::kColumns> kColumnLayouts{{
     {" ", Qt::AlignLeft | Qt::AlignVCenter},
     {"марка кабеля", Qt::AlignCenter},
     {"значение ", Qt::AlignCenter},
@@ -197,9 +197,9 @@ void CKUListCtrl::InitColumns(CPELDoc* document) {
     SetExtendedStyle(kGridLines | kFullRowSelect);
     setColumnCount(kColumns);
     for (int column = 0; column < kColumns; ++column) {
-        const ColumnSpec& spec = kColumnSpecs[static_cast<std::size_t>(column)];
-        auto* header = new QTableWidgetItem(QString::fromUtf8(spec.header));
-        header->setTextAlignment(spec.headerAlignment);
+        const ColumnLayout& layout = kColumnLayouts[static_cast<std::size_t>(column)];
+        auto* header = new QTableWidgetItem(QString::fromUtf8(layout.header));
+        header->setTextAlignment(layout.headerAlignment);
         setHorizontalHeaderItem(column, header);
     }
     setColumnWidth(kHiddenColumn, 0);

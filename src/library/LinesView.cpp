@@ -37,12 +37,12 @@ const Presentation& CurrentPresentation() {
 
 // When a soft key works.
 enum class Enabled { Never, Always, WithRows };
-struct SoftKeySpec {
+struct SoftKeyRow {
     const char* label; // null: the add label of the presentation
     Enabled enabled;
 };
 // F1 to F10.
-constexpr std::array<SoftKeySpec, 10> kSoftKeys{{
+constexpr std::array<SoftKeyRow, 10> kSoftKeys{{
     {"", Enabled::Never},
     {"", Enabled::Never},
     {"Удалить\nвыделенную", Enabled::WithRows},
@@ -88,8 +88,8 @@ int StateFor(Enabled enabled, bool hasRows) {
     return button_state::kDisabled;
 }
 
-QString LabelFor(const SoftKeySpec& spec) {
-    return QString::fromUtf8(spec.label != nullptr ? spec.label : CurrentPresentation().addLabel);
+QString LabelFor(const SoftKeyRow& row) {
+    return QString::fromUtf8(row.label != nullptr ? row.label : CurrentPresentation().addLabel);
 }
 
 } // namespace
@@ -147,17 +147,17 @@ void CLinesView::LabelSoftKeys() {
             continue;
         if (code >= vk::kF6)
             key->SetSelectedColors(kSelectedKeyBack, kSelectedKeyText, kSelectedKeyFrame);
-        const SoftKeySpec& spec = kSoftKeys[static_cast<std::size_t>(code - vk::kF1)];
-        key->SetStateText(StateFor(spec.enabled, hasRows), LabelFor(spec));
+        const SoftKeyRow& row = kSoftKeys[static_cast<std::size_t>(code - vk::kF1)];
+        key->SetStateText(StateFor(row.enabled, hasRows), LabelFor(row));
     }
 }
 
 void CLinesView::UpdateLibraryKeys() {
     const bool hasRows = table_->GetRowCount() != 0;
     for (const int code : {kDeleteSelectedKey, kDeleteAllKey, kApplyKey}) {
-        const SoftKeySpec& spec = kSoftKeys[static_cast<std::size_t>(code - vk::kF1)];
+        const SoftKeyRow& row = kSoftKeys[static_cast<std::size_t>(code - vk::kF1)];
         if (CPELButton* key = SoftKey(code))
-            key->SetStateText(StateFor(spec.enabled, hasRows), LabelFor(spec));
+            key->SetStateText(StateFor(row.enabled, hasRows), LabelFor(row));
     }
     // The brand column makes room for the scroll bar once the rows need one.
     OnSize();
