@@ -33,10 +33,13 @@ public:
         if (hint != hint::kNewTrace)
             return;
         ++traces;
+        lastTraceMs = clock.elapsed();
         doc_.SetOutParams(mode_);
         doc_.UpdateAllViews(nullptr, hint::kQueueTask);
     }
     int traces = 0;
+    qint64 lastTraceMs = 0;
+    QElapsedTimer clock;
 
 private:
     CPELDoc& doc_;
@@ -67,16 +70,17 @@ double Measure(const Configuration& config, int seconds) {
     port->Open(board.SlavePath(), 115200, 8, 0, 0, 10, 10);
     cycle.Start();
 
-    // Let the first cycle settle, then count.
-    QElapsedTimer clock;
-    clock.start();
-    while (cycle.traces < 1 && clock.elapsed() < 3000)
+    // Let the first cycle settle, then count from one trace to the last one: the rate
+    // between arrivals, not a window that may cut a trace off at either end.
+    cycle.clock.start();
+    while (cycle.traces < 1 && cycle.clock.elapsed() < 3000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const int first = cycle.traces;
-    clock.restart();
-    while (clock.elapsed() < seconds * 1000)
+    const qint64 firstMs = cycle.lastTraceMs;
+    while (cycle.clock.elapsed() < firstMs + seconds * 1000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    const double rate = (cycle.traces - first) * 1000.0 / static_cast<double>(clock.elapsed());
+    const qint64 spanMs = cycle.lastTraceMs - firstMs;
+    const double rate = spanMs > 0 ? (cycle.traces - first) * 1000.0 / static_cast<double>(spanMs) : 0.0;
     port.reset();
     return rate;
 }
