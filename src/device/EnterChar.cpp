@@ -122,7 +122,7 @@ EnterCharContext EnterCharContext::FromMainFrame() {
 
 // --- cell -------------------------------------------------------------------
 
-CCharCell::CCharCell(QWidget* parent) : QLabel(parent), brush_(ColorFromRef(bkColor_)) {
+CCharCell::CCharCell(QWidget* parent) : QLabel(parent), brush_(ColorFromRef(enter_char::kButtonFace)) {
     setAlignment(Qt::AlignRight | Qt::AlignTop);
     setFocusPolicy(Qt::NoFocus);
 }

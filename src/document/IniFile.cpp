@@ -60,13 +60,17 @@ bool CIniFile::Load(const QString& path) {
     QByteArray bytes;
     if (path_.isEmpty() || !platform::ReadWholeFile(path_, bytes))
         return false;
+    ParseBytes(bytes);
+    return true;
+}
+
+void CIniFile::ParseBytes(const QByteArray& bytes) {
     const qsizetype characters = bytes.size() / 2;
     if (characters > 0 && qFromLittleEndian<char16_t>(bytes.constData()) == kByteOrderMark) {
         QString text(characters, Qt::Uninitialized);
         qFromLittleEndian<char16_t>(bytes.constData(), characters, text.data());
         Parse(text);
     }
-    return true;
 }
 
 void CIniFile::Parse(const QString& text) {

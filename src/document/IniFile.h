@@ -2,6 +2,7 @@
 
 #include "document/IniSection.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ public:
 
     // Parses text (the byte order mark included, when there is one) into the image.
     void Parse(const QString& text);
+    // Parses a file's bytes as Load does: UTF-16 LE that must open with the byte order
+    // mark (otherwise nothing is read); a stray odd byte at the end is ignored.
+    void ParseBytes(const QByteArray& bytes);
 
     bool GetString(const QString& section, const QString& key, QString& text) const;
     bool GetInt(const QString& section, const QString& key, std::int32_t& value) const;

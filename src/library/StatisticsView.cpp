@@ -51,8 +51,8 @@ using namespace statistics_view;
 
 const char* const kNoFile = "xxx";
 const char* const kTitle = "БИБЛИОТЕКА РФГ";
-const char* const kDeleteSelectedLabel = "Удалить\nвыделенную";
-const char* const kDeleteAllLabel = "Удалить\nвсе";
+constexpr const char* kDeleteSelectedLabel = "Удалить\nвыделенную";
+constexpr const char* kDeleteAllLabel = "Удалить\nвсе";
 const char* const kDeleteSelectedQuestion = "Удалить ВЫДЕЛЕННУЮ рефлектограмму из памяти?";
 const char* const kDeleteAllQuestion = "Удалить ВСЕ рефлектограммы из памяти?";
 const char* const kOverwriteQuestion =

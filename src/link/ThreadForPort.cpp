@@ -165,6 +165,16 @@ int CThreadForPort::OnPortReply() {
     return result;
 }
 
+int CThreadForPort::DeliverReplyForTesting(const QByteArray& reply) {
+    {
+        std::lock_guard receive(receiveLock_);
+        handOff_ = reply;
+    }
+    inProgress_.store(true);
+    replyPosted_.store(true);
+    return OnPortReply();
+}
+
 std::uint16_t CThreadForPort::GetCurrentCommand() const {
     std::lock_guard lock(taskLock_);
     return currentCommand_;

@@ -50,6 +50,9 @@ public:
     // Reply time-out: the wait for a first reply byte ends on the third tick.
     virtual void OnTimer(int timerId);
     int OnPortReply();
+    // Test seam: hands `reply` over as if the worker had just read it for the command
+    // in progress, and runs the user-interface side at once. No port is needed.
+    int DeliverReplyForTesting(const QByteArray& reply);
 
     std::uint16_t GetCurrentCommand() const;
     std::vector<std::uint16_t> GetPendingIds() const;

@@ -384,6 +384,15 @@ TEST(EnterCharCell, StartsWithButtonFaceAndBlackText) {
     EXPECT_TRUE(cell.alignment() & Qt::AlignRight);
 }
 
+// The fill brush is made in the constructor, before the colour members it used to read
+// were initialised: a new cell must fill with the button face, never with garbage.
+TEST(EnterCharCell, FillsWithButtonFaceBeforeAnyColourIsSet) {
+    CCharCell cell;
+    cell.resize(30, 20);
+    const QImage image = cell.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(image.pixel(0, image.height() - 1), RgbOf(enter_char::kButtonFace));
+}
+
 TEST(EnterCharCell, DrawsItsTextOnItsBackground) {
     CCharCell cell;
     cell.resize(30, 20);
