@@ -7,7 +7,7 @@ namespace sim {
 
 namespace {
 
-const std::array<std::pair<Fault, const char*>, 7> kFaultNames = {{
+const std::array<std::pair<Fault, const char*>, 8> kFaultNames = {{
     {Fault::None, "none"},
     {Fault::NoAnswer, "no-answer"},
     {Fault::LateAnswer, "late"},
@@ -15,6 +15,7 @@ const std::array<std::pair<Fault, const char*>, 7> kFaultNames = {{
     {Fault::CutReply, "cut"},
     {Fault::NoTaskInsteadOfTrace, "no-task"},
     {Fault::ReopenLink, "reopen"},
+    {Fault::ErrorInsteadOfTrace, "error"},
 }};
 
 QByteArray RandomBytes(std::mt19937& random) {
@@ -51,6 +52,8 @@ std::optional<Transmission> Respond(BoardModel& model, const QByteArray& frame, 
     std::optional<Reply> reply;
     if (fault == Fault::NoTaskInsteadOfTrace && !frame.isEmpty() && frame.at(0) == 'Z')
         reply = Reply{QByteArrayLiteral(":?"), std::chrono::microseconds{0}, false};
+    else if (fault == Fault::ErrorInsteadOfTrace && !frame.isEmpty() && frame.at(0) == 'Z')
+        reply = Reply{QByteArrayLiteral(":E") + QByteArray(kTraceErrorCode), std::chrono::microseconds{0}, false};
     else
         reply = model.Handle(frame);
     if (!reply)

@@ -20,9 +20,10 @@ enum class Fault {
     CutReply,             // a 20 ms pause in the middle of every reply longer than 20 bytes
     NoTaskInsteadOfTrace, // ":?" to every 'Z'
     ReopenLink,           // closes the pseudo-terminal and opens a new one, then clears itself
+    ErrorInsteadOfTrace,  // ":E" + kTraceErrorCode to every 'Z'
 };
 
-// "none", "no-answer", "late", "garbage", "cut", "no-task", "reopen"
+// "none", "no-answer", "late", "garbage", "cut", "no-task", "reopen", "error"
 std::optional<Fault> FaultFromName(const QString& name);
 QString FaultName(Fault fault);
 
@@ -30,6 +31,8 @@ inline constexpr std::chrono::milliseconds kLateAnswerDelay{700};
 inline constexpr std::chrono::milliseconds kCutPause{20};
 inline constexpr qsizetype kShortestCutReply = 21;
 inline constexpr qsizetype kLongestGarbage = 64;
+// The two code bytes of the ":E" reply to a 'Z' under ErrorInsteadOfTrace (averaging above 128).
+inline constexpr char kTraceErrorCode[] = "N1";
 
 // What goes on the line in answer to one frame.
 struct Transmission {
@@ -40,7 +43,8 @@ struct Transmission {
 };
 
 // The board's answer to `frame` with `fault` in force; nothing when it stays silent.
-// The model sees every frame except under NoAnswer, and no 'Z' under NoTaskInsteadOfTrace.
+// The model sees every frame except under NoAnswer, and no 'Z' under NoTaskInsteadOfTrace or
+// ErrorInsteadOfTrace.
 std::optional<Transmission> Respond(BoardModel& model, const QByteArray& frame, Fault fault, std::mt19937& random);
 
 } // namespace sim

@@ -34,6 +34,23 @@ QString TextOf(int code) {
 } // namespace
 
 Harness::Harness(const QString& home) {
+    board_ = std::make_unique<sim::SimulatedBoard>();
+    board_->Start();
+    Launch(home, board_->SlavePath());
+}
+
+Harness::Harness(const QString& home, const QString& linkPath, bool startBoard) : linkPath_(linkPath) {
+    board_ = std::make_unique<sim::SimulatedBoard>();
+    if (startBoard)
+        board_->Start(linkPath_);
+    Launch(home, linkPath_);
+}
+
+bool Harness::StartBoard() {
+    return board_->Start(linkPath_);
+}
+
+void Harness::Launch(const QString& home, const QString& portPath) {
     if (home.isEmpty()) {
         temporaryHome_ = std::make_unique<QTemporaryDir>();
         home_ = platform::AsFolder(temporaryHome_->path());
@@ -50,15 +67,13 @@ Harness::Harness(const QString& home) {
     });
     platform::SetPowerOffHandler([this] { ++powerOffRequests; });
 
-    board_ = std::make_unique<sim::SimulatedBoard>();
-    board_->Start();
     platform::PlatformOptions options;
     options.home = home_;
-    options.port = board_->SlavePath();
+    options.port = portPath;
     platform::SetPlatformOptions(options);
 
     app_ = std::make_unique<CPELApp>();
-    app_->InitInstance(home_, board_->SlavePath());
+    app_->InitInstance(home_, portPath);
     Frame().activateWindow();
     Run(50);
 }

@@ -22,6 +22,11 @@ class Harness {
 public:
     // Starts the program with `home` as its home folder (a fresh one when empty).
     explicit Harness(const QString& home = QString());
+    // Starts the program on the board's link `linkPath` (a symbolic link the board points
+    // at its pseudo-terminal). With `startBoard` false nothing answers there until
+    // StartBoard(): a board switched on after the program.
+    Harness(const QString& home, const QString& linkPath, bool startBoard);
+    bool StartBoard();
     ~Harness();
     Harness(const Harness&) = delete;
     Harness& operator=(const Harness&) = delete;
@@ -52,8 +57,11 @@ public:
     int powerOffRequests = 0;
 
 private:
+    void Launch(const QString& home, const QString& portPath);
+
     std::unique_ptr<QTemporaryDir> temporaryHome_;
     QString home_;
+    QString linkPath_;
     std::unique_ptr<sim::SimulatedBoard> board_;
     std::unique_ptr<CPELApp> app_;
 };

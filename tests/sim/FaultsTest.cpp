@@ -37,7 +37,8 @@ TEST(Faults, NamesRoundTrip) {
                                       {"garbage", sim::Fault::Garbage},
                                       {"cut", sim::Fault::CutReply},
                                       {"no-task", sim::Fault::NoTaskInsteadOfTrace},
-                                      {"reopen", sim::Fault::ReopenLink}}) {
+                                      {"reopen", sim::Fault::ReopenLink},
+                                      {"error", sim::Fault::ErrorInsteadOfTrace}}) {
         EXPECT_EQ(sim::FaultFromName(QLatin1String(name)), fault) << name;
         EXPECT_EQ(sim::FaultName(fault), QLatin1String(name));
     }
@@ -106,6 +107,18 @@ TEST(Faults, NoTaskAnswersTracesOnly) {
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->bytes, ":?");
     EXPECT_FALSE(refused->trace);
+    EXPECT_TRUE(board.model.HasValidTask());
+    EXPECT_TRUE(board.Send(kZ, sim::Fault::None)->trace);
+}
+
+TEST(Faults, ErrorAnswersTracesWithAnErrorCode) {
+    Board board;
+    ASSERT_EQ(board.Send(simtest::TaskFields{}.Frame(), sim::Fault::ErrorInsteadOfTrace)->bytes, ":OK");
+    const auto refused = board.Send(kZ, sim::Fault::ErrorInsteadOfTrace);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->bytes, ":EN1");
+    EXPECT_FALSE(refused->trace);
+    EXPECT_EQ(board.Send(kV, sim::Fault::ErrorInsteadOfTrace)->bytes, board.Send(kV, sim::Fault::None)->bytes);
     EXPECT_TRUE(board.model.HasValidTask());
     EXPECT_TRUE(board.Send(kZ, sim::Fault::None)->trace);
 }

@@ -1,0 +1,230 @@
+// The program against a misbehaving link: each of the simulated board's faults in turn,
+// and a board switched on after the program. Throughout, keys are answered at once and
+// the event loop is never held up; once the fault ends, live traces come back.
+#include "scenario/Harness.h"
+
+#include "platform/Keys.h"
+#include "ui/PELView.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+// The product's bounds; they hold under the sanitizers too. The event loop's latency never
+// depends on the link.
+constexpr qint64 kKeyLatencyMs = 100;
+constexpr int kRecoveryMs = 2000;
+constexpr int kFaultMs = 2000;    // long enough for a few 700 ms late replies
+constexpr int kKeyPeriodMs = 150; // a key every so often while a fault lasts
+constexpr int kTickPeriodMs = 10; // the event-loop probe
+constexpr int kWholeTraceBytes[] = {502, 1004, 8002};
+
+// Counts the traces that arrived whole (a reply of any other length is reported too,
+// as a new trace with the old samples).
+class TraceCounter : public CView {
+public:
+    explicit TraceCounter(CPELDoc& doc) : doc_(doc) { clock.start(); }
+    void OnUpdate(CView*, long hint, void*) override {
+        if (hint != hint::kNewTrace)
+            return;
+        ++reported;
+        const int bytes = doc_.inParams.lastTraceBytes;
+        if (std::find(std::begin(kWholeTraceBytes), std::end(kWholeTraceBytes), bytes) != std::end(kWholeTraceBytes)) {
+            ++whole;
+            arrivals.push_back(clock.elapsed());
+        }
+    }
+    // The time of the `n`-th whole trace (from 1) after `since`, or -1.
+    qint64 NthAfter(qint64 since, int n) const {
+        for (const qint64 at : arrivals) {
+            if (at >= since && --n == 0)
+                return at;
+        }
+        return -1;
+    }
+    int reported = 0;
+    int whole = 0;
+    QElapsedTimer clock;
+    std::vector<qint64> arrivals; // of the whole traces, on `clock`
+
+private:
+    CPELDoc& doc_;
+};
+
+// The worst delays seen while the program ran: how late a 10 ms timer fired, and how long
+// a key took from the window system to its effect.
+struct Latency {
+    qint64 loopMs = 0;
+    qint64 keyMs = 0;
+    int keys = 0;
+};
+
+class Robustness : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (h_) {
+            h_->Doc().RemoveView(counter_.get());
+            h_.reset();
+        }
+    }
+
+    void Launch(bool boardFirst) {
+        h_ = std::make_unique<Harness>(QString(), folder_.filePath(QStringLiteral("board")), boardFirst);
+        counter_ = std::make_unique<TraceCounter>(h_->Doc());
+        h_->Doc().AddView(counter_.get());
+        h_->Tap(vk::kF5); // the measurement screen
+        ASSERT_EQ(h_->Frame().GetActiveView(), h_->Frame().pelView);
+    }
+
+    bool WaitForWholeTraces(int more, int milliseconds) {
+        const int target = counter_->whole + more;
+        return h_->RunUntil([&] { return counter_->whole >= target; }, milliseconds);
+    }
+
+    // Runs the program for `milliseconds` (or until `done`), pressing the cursor key every
+    // kKeyPeriodMs when `pressKeys`, and checking that each press took effect by the time the
+    // key was delivered. Every key press stops the acquisition and sends the task again, so
+    // traces do not flow while keys are being pressed this fast.
+    void Exercise(int milliseconds, Latency& worst, const std::function<bool()>& done = nullptr,
+                  bool pressKeys = true) {
+        QElapsedTimer sinceTick;
+        sinceTick.start();
+        QTimer probe;
+        probe.setTimerType(Qt::PreciseTimer);
+        probe.setInterval(kTickPeriodMs);
+        QObject::connect(&probe, &QTimer::timeout,
+                         [&] { worst.loopMs = std::max(worst.loopMs, sinceTick.restart() - kTickPeriodMs); });
+        probe.start();
+        QElapsedTimer total;
+        total.start();
+        while (total.elapsed() < milliseconds && !(done && done())) {
+            if (!pressKeys) {
+                h_->Run(kTickPeriodMs);
+                continue;
+            }
+            const int before = h_->Doc().displayParams->scale._activeCursorIndex;
+            QElapsedTimer key;
+            key.start();
+            h_->Tap('5'); // switches the active cursor
+            const qint64 keyMs = key.elapsed();
+            worst.keyMs = std::max(worst.keyMs, keyMs);
+            ++worst.keys;
+            EXPECT_NE(h_->Doc().displayParams->scale._activeCursorIndex, before) << "a key went unanswered";
+            sinceTick.restart(); // the key's own time is measured above
+            h_->Run(kKeyPeriodMs);
+        }
+        probe.stop();
+    }
+
+    // A fault for kFaultMs, then the time until two whole traces have arrived again.
+    void CheckFault(sim::Fault fault) {
+        Launch(true);
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(WaitForWholeTraces(2, 5000)) << "no live traces before the fault";
+        const QString device = h_->Board().DevicePath();
+        Latency worst;
+        const qint64 faultStart = counter_->clock.elapsed();
+        h_->Board().SetFault(fault);
+        qint64 faultEnd = faultStart; // the link is reopened at once
+        if (fault == sim::Fault::ReopenLink) {
+            // The event loop is watched while the program finds the new link; keys follow below.
+            Exercise(
+                kRecoveryMs + 1000, worst, [&] { return counter_->NthAfter(faultStart, 2) >= 0; }, false);
+            EXPECT_EQ(h_->Board().GetFault(), sim::Fault::None);
+            EXPECT_NE(h_->Board().DevicePath(), device) << "the board kept its pseudo-terminal";
+        } else {
+            Exercise(kFaultMs, worst);
+            const int during = static_cast<int>(counter_->arrivals.size()) -
+                               static_cast<int>(std::lower_bound(counter_->arrivals.begin(), counter_->arrivals.end(),
+                                                                 faultStart + 100) -
+                                                counter_->arrivals.begin());
+            // A reply later than the time-out, or with a gap that ends its burst, is never
+            // taken whole either; the other faults send no trace at all.
+            EXPECT_EQ(during, 0) << "whole traces while the board sent none";
+            h_->Board().SetFault(sim::Fault::None);
+            faultEnd = counter_->clock.elapsed();
+            ASSERT_TRUE(WaitForWholeTraces(2, kRecoveryMs + 2000));
+        }
+        const qint64 second = counter_->NthAfter(faultEnd, 2);
+        const qint64 recoveryMs = second < 0 ? -1 : second - faultEnd;
+        std::printf("[ fault %-9s] key %lld ms, event loop late %lld ms (%d keys); traces back in %lld ms\n",
+                    qUtf8Printable(sim::FaultName(fault)), static_cast<long long>(worst.keyMs),
+                    static_cast<long long>(worst.loopMs), worst.keys, static_cast<long long>(recoveryMs));
+        EXPECT_GE(recoveryMs, 0);
+        EXPECT_LE(recoveryMs, kRecoveryMs) << "two whole traces after the fault ended";
+        EXPECT_LT(worst.keyMs, kKeyLatencyMs);
+        EXPECT_LT(worst.loopMs, kKeyLatencyMs);
+        if (fault != sim::Fault::ReopenLink) {
+            EXPECT_GT(worst.keys, 5);
+        }
+        // Keys still act normally afterwards, and the live view goes on.
+        Latency after;
+        Exercise(600, after);
+        EXPECT_LT(after.keyMs, kKeyLatencyMs);
+        EXPECT_LT(after.loopMs, kKeyLatencyMs);
+        EXPECT_TRUE(WaitForWholeTraces(1, kRecoveryMs));
+    }
+
+    QTemporaryDir folder_;
+    std::unique_ptr<Harness> h_;
+    std::unique_ptr<TraceCounter> counter_;
+};
+
+TEST_F(Robustness, NoAnswer) {
+    CheckFault(sim::Fault::NoAnswer);
+}
+
+TEST_F(Robustness, LateAnswers) {
+    CheckFault(sim::Fault::LateAnswer);
+}
+
+TEST_F(Robustness, Garbage) {
+    CheckFault(sim::Fault::Garbage);
+}
+
+TEST_F(Robustness, CutBursts) {
+    CheckFault(sim::Fault::CutReply);
+}
+
+TEST_F(Robustness, NoTaskStorm) {
+    CheckFault(sim::Fault::NoTaskInsteadOfTrace);
+}
+
+TEST_F(Robustness, ErrorReplies) {
+    CheckFault(sim::Fault::ErrorInsteadOfTrace);
+}
+
+TEST_F(Robustness, LinkClosedAndReopened) {
+    CheckFault(sim::Fault::ReopenLink);
+}
+
+TEST_F(Robustness, BoardSwitchedOnAfterTheProgram) {
+    Launch(false);
+    if (HasFatalFailure())
+        return;
+    Latency worst;
+    Exercise(1500, worst);
+    EXPECT_EQ(counter_->reported, 0) << "traces with no board";
+    ASSERT_TRUE(h_->StartBoard()) << qUtf8Printable(h_->Board().ErrorString());
+    QElapsedTimer arrival;
+    arrival.start();
+    // The worker tries the path again every second; then the task and the traces follow.
+    const bool arrived = WaitForWholeTraces(2, 3000);
+    std::printf("[ late board    ] key %lld ms, event loop late %lld ms (%d keys); traces in %lld ms\n",
+                static_cast<long long>(worst.keyMs), static_cast<long long>(worst.loopMs), worst.keys,
+                static_cast<long long>(arrival.elapsed()));
+    EXPECT_TRUE(arrived);
+    EXPECT_LT(worst.keyMs, kKeyLatencyMs);
+    EXPECT_LT(worst.loopMs, kKeyLatencyMs);
+}
+
+} // namespace
