@@ -1,5 +1,6 @@
 #include "document/PELDoc.h"
 
+#include "platform/Files.h"
 #include "platform/Trace.h"
 
 namespace {
@@ -10,6 +11,9 @@ const char* const kStorageFolderName = "save/";
 } // namespace
 
 CPELDoc::CPELDoc(const QString& homeFolder) : executableFolder(homeFolder) {
+    // A power cut while a file was being replaced leaves its temporary copy behind.
+    platform::RemoveLeftoverTemporaries(executableFolder);
+    platform::RemoveLeftoverTemporaries(executableFolder + QString::fromLatin1(kStorageFolderName));
     iniFile.Load(executableFolder + QString::fromLatin1(kStateFileName));
     storageFolder = executableFolder + QString::fromLatin1(kStorageFolderName);
     if (!LoadSettings())

@@ -326,6 +326,15 @@ void AtomicFile::Discard() {
     }
 }
 
+int RemoveLeftoverTemporaries(const QString& folder) {
+    int removed = 0;
+    for (const FileInfo& file : FindFiles(AsFolder(folder) + QStringLiteral("*.tmp-??????"))) {
+        if (!file.IsFolder() && DeleteFile(AsFolder(folder) + file.name))
+            ++removed;
+    }
+    return removed;
+}
+
 bool WriteFileAtomically(const QString& path, const QByteArray& contents) {
     AtomicFile file;
     return file.Open(path) && file.Write(contents) && file.Commit();

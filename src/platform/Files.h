@@ -97,6 +97,10 @@ private:
 
 bool WriteFileAtomically(const QString& path, const QByteArray& contents);
 
+// Removes the temporary files that a power cut during a replacement left in `folder`
+// (their targets are whole: the old or the new version). Returns how many went.
+int RemoveLeftoverTemporaries(const QString& folder);
+
 int LastError();
 void SetLastError(int code);
 // The operator's text for an error code (Russian), for example after a failed rename.

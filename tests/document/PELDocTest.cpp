@@ -200,3 +200,16 @@ TEST_F(Document, DeleteAllStoredRemovesReflectogramsAndScreenCopies) {
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].name, QStringLiteral("tableku.tku"));
 }
+
+TEST_F(Document, LeftoversOfAnInterruptedSaveAreRemovedAtStart) {
+    ASSERT_TRUE(platform::CreateFolderPath(Home() + QStringLiteral("save/")));
+    ASSERT_TRUE(platform::WriteFileAtomically(Home() + QStringLiteral("pel.ini.tmp-a1B2c3"), "half"));
+    ASSERT_TRUE(platform::WriteFileAtomically(Home() + QStringLiteral("save/ЛИНИЯ.pel.tmp-Zz9Yy8"), "half"));
+    ASSERT_TRUE(platform::WriteFileAtomically(Home() + QStringLiteral("save/ЛИНИЯ.pel"), "whole"));
+    ASSERT_TRUE(platform::WriteFileAtomically(Home() + QStringLiteral("save/notes.tmp-1"), "not ours"));
+    auto doc = Create();
+    EXPECT_FALSE(platform::FileExists(Home() + QStringLiteral("pel.ini.tmp-a1B2c3")));
+    EXPECT_FALSE(platform::FileExists(Home() + QStringLiteral("save/ЛИНИЯ.pel.tmp-Zz9Yy8")));
+    EXPECT_TRUE(platform::FileExists(Home() + QStringLiteral("save/ЛИНИЯ.pel")));
+    EXPECT_TRUE(platform::FileExists(Home() + QStringLiteral("save/notes.tmp-1")));
+}
