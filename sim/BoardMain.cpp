@@ -39,9 +39,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption linkOption(QStringLiteral("link"),
                                         QStringLiteral("Symbolic link to the slave device, kept pointing at it."),
                                         QStringLiteral("PATH"));
-    const QCommandLineOption faultOption(QStringLiteral("fault"),
-                                         QStringLiteral("none, no-answer, late, garbage, cut, no-task, reopen or error."),
-                                         QStringLiteral("NAME"), QStringLiteral("none"));
+    const QCommandLineOption faultOption(
+        QStringLiteral("fault"), QStringLiteral("none, no-answer, late, garbage, cut, no-task, reopen or error."),
+        QStringLiteral("NAME"), QStringLiteral("none"));
     const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of the noise."),
                                         QStringLiteral("N"));
     parser.addOptions({scenarioOption, linkOption, faultOption, seedOption});
