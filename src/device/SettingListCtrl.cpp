@@ -3,6 +3,7 @@
 #include "platform/Fonts.h"
 #include "platform/Keys.h"
 #include "ui/Colors.h"
+#include "ui/KeypadTable.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -28,36 +29,16 @@ private:
 } // namespace
 
 CSettingListCtrl::CSettingListCtrl(QWidget* parent) : QTableWidget(parent) {
-    setFont(platform::StockFont());
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // the columns are sized to fit
-    setTabKeyNavigation(false);
-    setContextMenuPolicy(Qt::NoContextMenu);
-    setFocusPolicy(Qt::StrongFocus);
-    setFrameStyle(QFrame::Box | QFrame::Plain);
-    setLineWidth(1);
-    verticalHeader()->hide();
-    horizontalHeader()->setSectionsClickable(false);
-    horizontalHeader()->setSectionsMovable(false);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setMinimumSectionSize(0);
-    horizontalHeader()->setHighlightSections(false);
+    keypad_table::SetUp(*this);
     setItemDelegate(new SettingItemDelegate(this));
 }
 
 void CSettingListCtrl::SetExtendedStyle(std::uint32_t style) {
-    setShowGrid((style & kGridLines) != 0);
-    setSelectionBehavior((style & kFullRowSelect) != 0 ? QAbstractItemView::SelectRows
-                                                       : QAbstractItemView::SelectItems);
+    keypad_table::ApplyExtendedStyle(*this, style);
 }
 
 void CSettingListCtrl::SetRowHeight(int pixels) {
-    QHeaderView* rows = verticalHeader();
-    rows->setMinimumSectionSize(1);
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(pixels);
+    keypad_table::SetRowHeight(*this, pixels);
 }
 
 void CSettingListCtrl::InsertColumn(int column, const QString& header, Qt::Alignment alignment) {

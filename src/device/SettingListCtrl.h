@@ -4,6 +4,7 @@
 // text of its value. The current row is kept by index and drawn inverted; keys 7 and 1
 // move it down and up.
 
+#include "ui/KeypadTable.h"
 #include <QTableWidget>
 
 #include <cstdint>
@@ -15,8 +16,8 @@ class CSettingListCtrl : public QTableWidget {
 public:
     enum Column { kHiddenColumn = 0, kNameColumn = 1, kValueColumn = 2, kColumns = 3 };
     // Extended styles the hosting view asks for.
-    static constexpr std::uint32_t kGridLines = 0x01;
-    static constexpr std::uint32_t kFullRowSelect = 0x20;
+    static constexpr std::uint32_t kGridLines = keypad_table::kGridLines;
+    static constexpr std::uint32_t kFullRowSelect = keypad_table::kFullRowSelect;
 
     static constexpr std::uint32_t kHighlightBack = 0x800000; // the active caption colour
     static constexpr std::uint32_t kHighlightText = 0xFFFFFF;

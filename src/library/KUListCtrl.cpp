@@ -6,6 +6,7 @@
 #include "platform/Fonts.h"
 #include "platform/Keys.h"
 #include "ui/Colors.h"
+#include "ui/KeypadTable.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -157,37 +158,16 @@ QByteArray WriteRecords(const std::vector<Record>& records, int mode) {
 } // namespace ku_table
 
 CKUListCtrl::CKUListCtrl(QWidget* parent) : QTableWidget(parent), currentBrand(ku_table::NoBrand()) {
-    setFont(platform::StockFont());
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // the columns are sized to fit
-    setTabKeyNavigation(false);
-    setContextMenuPolicy(Qt::NoContextMenu);
-    setFocusPolicy(Qt::StrongFocus);
-    // A one-pixel border: the columns, sized to the client width, fit inside it.
-    setFrameStyle(QFrame::Box | QFrame::Plain);
-    setLineWidth(1);
-    verticalHeader()->hide();
-    horizontalHeader()->setSectionsClickable(false);
-    horizontalHeader()->setSectionsMovable(false);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setMinimumSectionSize(0);
-    horizontalHeader()->setHighlightSections(false);
+    keypad_table::SetUp(*this);
     setItemDelegate(new KUItemDelegate(this));
 }
 
 void CKUListCtrl::SetExtendedStyle(std::uint32_t style) {
-    setShowGrid((style & kGridLines) != 0);
-    setSelectionBehavior((style & kFullRowSelect) != 0 ? QAbstractItemView::SelectRows
-                                                       : QAbstractItemView::SelectItems);
+    keypad_table::ApplyExtendedStyle(*this, style);
 }
 
 void CKUListCtrl::SetRowHeight(int pixels) {
-    QHeaderView* rows = verticalHeader();
-    rows->setMinimumSectionSize(1);
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(pixels);
+    keypad_table::SetRowHeight(*this, pixels);
 }
 
 // --- the file ---------------------------------------------------------------

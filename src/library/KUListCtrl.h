@@ -5,6 +5,7 @@
 // reader and writer. The file always holds КУ; the list shows КУ or V/2 = 300 / (2 * КУ)
 // by the velocity display mode.
 
+#include "ui/KeypadTable.h"
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -63,8 +64,8 @@ class CKUListCtrl : public QTableWidget {
 public:
     enum Column { kHiddenColumn = 0, kBrandColumn = 1, kValueColumn = 2, kColumns = 3 };
     // Extended styles the hosting view asks for.
-    static constexpr std::uint32_t kGridLines = 0x01;
-    static constexpr std::uint32_t kFullRowSelect = 0x20;
+    static constexpr std::uint32_t kGridLines = keypad_table::kGridLines;
+    static constexpr std::uint32_t kFullRowSelect = keypad_table::kFullRowSelect;
 
     static constexpr std::uint32_t kHighlightBack = 0x800000; // the active caption colour
     static constexpr std::uint32_t kHighlightText = 0xFFFFFF;

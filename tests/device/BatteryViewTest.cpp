@@ -1,6 +1,7 @@
 // The charging screen and the charger supervision on their own: a view on its own pins
 // and document, without the main frame.
 #include "device/BatteryView.h"
+#include "support/TraceCapture.h"
 
 #include "document/PELDoc.h"
 #include "platform/Files.h"
@@ -18,33 +19,6 @@
 namespace {
 
 namespace pins = platform::pins;
-
-// Collects the debug trace lines written while it lives.
-class TraceCapture {
-public:
-    TraceCapture() {
-        lines().clear();
-        QLoggingCategory::setFilterRules(QStringLiteral("pel.trace.debug=true"));
-        previous_ = qInstallMessageHandler(&TraceCapture::Handle);
-    }
-    ~TraceCapture() {
-        qInstallMessageHandler(previous_);
-        QLoggingCategory::setFilterRules(QString());
-    }
-    TraceCapture(const TraceCapture&) = delete;
-    TraceCapture& operator=(const TraceCapture&) = delete;
-    static QStringList& lines() {
-        static QStringList captured;
-        return captured;
-    }
-
-private:
-    static void Handle(QtMsgType, const QMessageLogContext& context, const QString& message) {
-        if (QLatin1String(context.category) == QLatin1String("pel.trace"))
-            lines().append(message);
-    }
-    QtMessageHandler previous_ = nullptr;
-};
 
 class BatteryViewTest : public ::testing::Test {
 protected:

@@ -1,4 +1,5 @@
 #include "device/GPIOLib.h"
+#include "support/TraceCapture.h"
 
 #include "platform/SimulatedGpio.h"
 
@@ -9,31 +10,6 @@
 namespace {
 
 namespace pins = platform::pins;
-
-// Collects the debug trace lines written while it lives.
-class TraceCapture {
-public:
-    TraceCapture() {
-        lines().clear();
-        QLoggingCategory::setFilterRules(QStringLiteral("pel.trace.debug=true"));
-        previous_ = qInstallMessageHandler(&TraceCapture::Handle);
-    }
-    ~TraceCapture() {
-        qInstallMessageHandler(previous_);
-        QLoggingCategory::setFilterRules(QString());
-    }
-    static QStringList& lines() {
-        static QStringList captured;
-        return captured;
-    }
-
-private:
-    static void Handle(QtMsgType, const QMessageLogContext& context, const QString& message) {
-        if (QLatin1String(context.category) == QLatin1String("pel.trace"))
-            lines().append(message);
-    }
-    QtMessageHandler previous_ = nullptr;
-};
 
 TEST(GPIOLib, ReadsTheAdapterAndChargerLines) {
     platform::SimulatedGpio simulated;

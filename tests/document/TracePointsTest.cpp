@@ -1,35 +1,11 @@
 #include "document/PELParam.h"
+#include "support/TraceCapture.h"
 
 #include <QLoggingCategory>
 #include <QStringList>
 #include <gtest/gtest.h>
 
 namespace {
-
-// Collects the debug trace lines written while it lives.
-class TraceCapture {
-public:
-    TraceCapture() {
-        lines().clear();
-        QLoggingCategory::setFilterRules(QStringLiteral("pel.trace.debug=true"));
-        previous_ = qInstallMessageHandler(&TraceCapture::Handle);
-    }
-    ~TraceCapture() {
-        qInstallMessageHandler(previous_);
-        QLoggingCategory::setFilterRules(QString());
-    }
-    static QStringList& lines() {
-        static QStringList captured;
-        return captured;
-    }
-
-private:
-    static void Handle(QtMsgType, const QMessageLogContext& context, const QString& message) {
-        if (QLatin1String(context.category) == QLatin1String("pel.trace"))
-            lines().append(message);
-    }
-    QtMessageHandler previous_ = nullptr;
-};
 
 // A stored trace whose sample j holds j's low byte.
 CChannel StoredTrace(int range) {
