@@ -1,4 +1,5 @@
 #include "device/EnterChar.h"
+#include "ui/BtnsView.h"
 
 #include "document/PELDoc.h"
 #include "platform/Fonts.h"
@@ -250,14 +251,7 @@ void CEnterChar::OnKeyDown(int code, bool) {
     CPELButton* key = SoftKey(code);
     if (key == nullptr)
         return;
-    if (code <= vk::kF5) {
-        if (key->GetState() != button_state::kDisabled)
-            key->SetState(button_state::kSelected);
-    } else if (key->GetState() == button_state::kNormal) {
-        key->SetState(button_state::kSelected);
-    } else if (key->GetState() == button_state::kSelected) {
-        key->SetState(button_state::kNormal);
-    }
+    ShowSoftKeyPressed(*key, code);
 }
 
 void CEnterChar::OnKeyUp(int code) {

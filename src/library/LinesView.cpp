@@ -190,14 +190,7 @@ void CLinesView::OnKeyDown(int code, bool) {
     CPELButton* key = SoftKey(code);
     if (key == nullptr)
         return;
-    if (code <= vk::kF5) {
-        if (key->GetState() != button_state::kDisabled)
-            key->SetState(button_state::kSelected);
-    } else if (key->GetState() == button_state::kNormal) {
-        key->SetState(button_state::kSelected);
-    } else if (key->GetState() == button_state::kSelected) {
-        key->SetState(button_state::kNormal);
-    }
+    ShowSoftKeyPressed(*key, code);
 }
 
 void CLinesView::OnKeyUp(int code) {

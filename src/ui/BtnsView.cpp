@@ -54,3 +54,14 @@ CBtnsVView::CBtnsVView(QWidget* parent) : CBtnsPanel(vk::kF6, parent) {
         CreateButton(i, Box(0, 83 * i, 125, 83 * i + 83));
     CreateButton(kKeys - 1, Box(0, 332, 125, 416));
 }
+
+void ShowSoftKeyPressed(CPELButton& key, int code) {
+    if (code <= vk::kF5) {
+        if (key.GetState() != button_state::kDisabled)
+            key.SetState(button_state::kSelected);
+    } else if (key.GetState() == button_state::kNormal) {
+        key.SetState(button_state::kSelected);
+    } else if (key.GetState() == button_state::kSelected) {
+        key.SetState(button_state::kNormal);
+    }
+}

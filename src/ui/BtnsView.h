@@ -40,3 +40,7 @@ class CBtnsVView : public CBtnsPanel {
 public:
     explicit CBtnsVView(QWidget* parent = nullptr);
 };
+
+// How a soft key shows its key-down: a bottom key (F1-F5) that is not disabled looks
+// pressed; a right-hand key (F6-F10) toggles between normal and selected.
+void ShowSoftKeyPressed(CPELButton& key, int code);
