@@ -40,9 +40,9 @@ QByteArray Encode(const Header& header, const std::uint8_t* samples) {
     return bytes;
 }
 
-bool Decode(const QByteArray& bytes, Header& header, const std::uint8_t*& samples) {
-    if (bytes.size() < kHeaderBytes)
-        return false;
+namespace {
+
+Header ReadHeader(const QByteArray& bytes) {
     Header read;
     read.sampleCount = ValueAt(bytes, 0);
     read.pulse = ValueAt(bytes, 1);
@@ -51,16 +51,34 @@ bool Decode(const QByteArray& bytes, Header& header, const std::uint8_t*& sample
     read.gain = ValueAt(bytes, 4);
     read.matching = ValueAt(bytes, 5);
     read.storedKU = ValueAt(bytes, 6);
+    return read;
+}
 
-    if (!Within(read.sampleCount, 1, kMaxSamples) || bytes.size() != kHeaderBytes + read.sampleCount)
-        return false;
-    if (!Within(read.pulse, 0, static_cast<std::int32_t>(tables::kPulses.size()) - 1) ||
-        !Within(read.range, 0, static_cast<std::int32_t>(tables::kRanges.size()) - 1) ||
-        !Within(read.average, 0, static_cast<std::int32_t>(tables::kAverages.size()) - 1) ||
-        !Within(read.gain, tables::kGainMinimum, tables::kGainMaximum))
-        return false;
+} // namespace
 
-    header = read;
+Fault Check(const QByteArray& bytes) {
+    if (bytes.size() < kHeaderBytes)
+        return Fault::ShortHeader;
+    const Header read = ReadHeader(bytes);
+    if (!Within(read.sampleCount, 1, kMaxSamples))
+        return Fault::SampleCount;
+    if (bytes.size() != kHeaderBytes + read.sampleCount)
+        return Fault::FileSize;
+    if (!Within(read.pulse, 0, static_cast<std::int32_t>(tables::kPulses.size()) - 1))
+        return Fault::Pulse;
+    if (!Within(read.range, 0, static_cast<std::int32_t>(tables::kRanges.size()) - 1))
+        return Fault::Range;
+    if (!Within(read.average, 0, static_cast<std::int32_t>(tables::kAverages.size()) - 1))
+        return Fault::Average;
+    if (!Within(read.gain, tables::kGainMinimum, tables::kGainMaximum))
+        return Fault::Gain;
+    return Fault::None;
+}
+
+bool Decode(const QByteArray& bytes, Header& header, const std::uint8_t*& samples) {
+    if (Check(bytes) != Fault::None)
+        return false;
+    header = ReadHeader(bytes);
     samples = reinterpret_cast<const std::uint8_t*>(bytes.constData()) + kHeaderBytes;
     return true;
 }

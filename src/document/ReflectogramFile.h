@@ -25,10 +25,16 @@ struct Header {
 // The whole file: header, then header.sampleCount bytes of `samples`.
 QByteArray Encode(const Header& header, const std::uint8_t* samples);
 
+// What makes a file unusable, first found first.
+enum class Fault { None, ShortHeader, SampleCount, FileSize, Pulse, Range, Average, Gain };
+
 // Checks a file's bytes before anything is taken from them: the header is complete,
 // 1 <= N <= 8000, the file holds exactly 512 + N bytes, and the pulse, range,
-// averaging and gain values lie within their tables. On success fills `header` and
-// points `samples` at the N sample bytes inside `bytes`.
+// averaging and gain values lie within their tables.
+Fault Check(const QByteArray& bytes);
+
+// Check, then on success fills `header` and points `samples` at the N sample bytes
+// inside `bytes`.
 bool Decode(const QByteArray& bytes, Header& header, const std::uint8_t*& samples);
 
 } // namespace reflectogram

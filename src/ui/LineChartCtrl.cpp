@@ -110,11 +110,11 @@ CLineChartCtrl::CLineChartCtrl() : labelFont_(QString::fromLatin1(kLabelFontFami
 
 CLineChartCtrl::~CLineChartCtrl() = default;
 
-void CLineChartCtrl::CreateBuffers() {
-    target_ = BlackImage(kTargetWidth, kTargetHeight);
-    background_ = BlackImage(kTargetWidth, kTargetHeight);
+void CLineChartCtrl::CreateBuffers(int width, int height) {
+    target_ = BlackImage(width, height);
+    background_ = BlackImage(width, height);
     for (QImage& strip : strips_) {
-        strip = BlackImage(kStripWidth, kTargetHeight);
+        strip = BlackImage(kStripWidth, height);
     }
     backgroundDirty_ = true;
 }

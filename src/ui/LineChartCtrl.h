@@ -86,9 +86,10 @@ public:
     CLineChartCtrl(const CLineChartCtrl&) = delete;
     CLineChartCtrl& operator=(const CLineChartCtrl&) = delete;
 
-    // Creates the target, the background and the two cursor strips (all RGB32, black).
-    // Until then Draw and DrawCursors do nothing.
-    void CreateBuffers();
+    // Creates the target, the background and the two cursor strips (all RGB32, black), of
+    // the screen's size or of another one (a picture for a report). Until then Draw and
+    // DrawCursors do nothing.
+    void CreateBuffers(int width = kTargetWidth, int height = kTargetHeight);
     bool HasBuffers() const { return !target_.isNull(); }
     // The finished picture the owner copies to the screen (null before CreateBuffers).
     const QImage& Target() const { return target_; }

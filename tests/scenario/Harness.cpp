@@ -46,6 +46,12 @@ Harness::Harness(const QString& home, const QString& linkPath, bool startBoard) 
     Launch(home, linkPath_);
 }
 
+Harness::Harness(const QString& home, const sim::Scenario& scenario) {
+    board_ = std::make_unique<sim::SimulatedBoard>(scenario);
+    board_->Start();
+    Launch(home, board_->SlavePath());
+}
+
 bool Harness::StartBoard() {
     return board_->Start(linkPath_);
 }

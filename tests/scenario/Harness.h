@@ -26,6 +26,8 @@ public:
     // at its pseudo-terminal). With `startBoard` false nothing answers there until
     // StartBoard(): a board switched on after the program.
     Harness(const QString& home, const QString& linkPath, bool startBoard);
+    // Starts the program with a board that simulates `scenario`'s cables.
+    Harness(const QString& home, const sim::Scenario& scenario);
     bool StartBoard();
     ~Harness();
     Harness(const Harness&) = delete;
