@@ -87,8 +87,8 @@ QImage DrawChart(const std::vector<analysis::StoredTrace>& traces, QSize size, c
         chart.SetCursorPos(cursor + 1, static_cast<int>(column * columnsToPixels));
     }
     if (!cursorMetres.empty()) {
-        if (cursorMetres.size() == 1) // the second cursor would otherwise stand at 0 m
-            chart.SetCursorPos(2, chart.CursorColumn(1));
+        if (cursorMetres.size() == 1) // the second cursor, out of the picture
+            chart.SetCursorPos(2, size.width());
         chart.SetActiveCursor(1);
         chart.EnableCursors();
     }
