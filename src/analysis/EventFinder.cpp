@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <optional>
 
 namespace analysis {
 
@@ -14,8 +15,8 @@ constexpr double kQuantisationNoise = 0.2887;
 // rms of a normal distribution cut at that quantile (|z| < 1.645).
 constexpr double kKeptShare = 0.9;
 constexpr double kTruncatedRms = 0.789;
-// A reflection is detected where the pulse-long average exceeds this many of its own
-// noise rms; the average must fall below half of it before the reflection ends.
+// A step is detected where the step detector exceeds this many of its own noise rms (and
+// at least kMinimumThreshold steps); it lasts until the detector falls below half of that.
 constexpr double kDetectionRatio = 4.5;
 constexpr double kMinimumThreshold = 0.5;
 // A reflection rises at least this many times the noise, and at least this many converter
@@ -25,7 +26,6 @@ constexpr double kMinimumSteps = 1.5;
 // Major: at least this many times the noise, and this share of the largest reflection.
 constexpr double kMajorNoiseRatio = 8.0;
 constexpr double kMajorShare = 0.1;
-constexpr int kMaxDetectionWindow = 64;
 // A step is a trailing edge when one pulse width earlier there was an opposite step of at
 // least this share of its size (a pulse that ends as another begins has both in one step,
 // twice the size of the first).
@@ -33,8 +33,13 @@ constexpr double kMirroredShare = 0.6;
 // A step that takes the trace no further than this many location thresholds beyond the
 // level before the last reflection only brings the trace back.
 constexpr double kReturnMargin = 1.5;
-// The foot of a rise: where the slope has fallen to this share of its steepest.
-constexpr double kFootSlopeShare = 0.3;
+// The foot of a rise: where the slope has fallen below this share of its steepest.
+constexpr double kFootSlopeShare = 0.4;
+// A trend before a rise counts when it is this many times its noise.
+constexpr double kTrendNoiseRatio = 3.0;
+// The two points of a rise whose line is followed back to the foot's level.
+constexpr double kLowShare = 0.15;
+constexpr double kHighShare = 0.5;
 constexpr int kMaxLocationWindow = 9;
 constexpr double kConverterHigh = 127;
 constexpr double kConverterLow = -128;
@@ -93,36 +98,35 @@ double MeanOf(const std::vector<double>& values, int from, int to) {
     return sum / (to - from);
 }
 
-// A run of the detection signal beyond the threshold with one sign.
-struct Lobe {
-    int first = 0;
-    int last = 0;
+// A peak of the step detector.
+struct Step {
+    int centre = 0;
     int sign = 0;
+    double size = 0;
 };
 
-std::vector<Lobe> FindLobes(const std::vector<double>& detection, int from, double threshold) {
-    std::vector<Lobe> lobes;
+// The detector's peaks: beyond the threshold, the largest of their sign within `width` / 2
+// samples either side, and standing out by the threshold from the detector one window
+// either side. An edge makes a peak one window wide at each side; a trace that keeps
+// bending the same way (a long tail) makes a broad hump that does not stand out.
+std::vector<Step> FindSteps(const std::vector<double>& detection, int from, double threshold, int width) {
     const int n = static_cast<int>(detection.size());
-    auto at = [&](int i) { return detection[static_cast<std::size_t>(i)]; };
-    int i = from;
-    while (i < n) {
-        if (std::abs(at(i)) <= threshold) {
-            ++i;
+    auto at = [&](int i) { return detection[static_cast<std::size_t>(std::clamp(i, 0, n - 1))]; };
+    const int separation = std::max(1, width / 2);
+    std::vector<Step> steps;
+    for (int i = std::max(from, 0); i < n; ++i) {
+        if (std::abs(at(i)) <= threshold)
             continue;
-        }
-        Lobe lobe;
-        lobe.sign = at(i) > 0 ? 1 : -1;
-        const int floor = lobes.empty() ? from : lobes.back().last + 1;
-        lobe.first = i;
-        while (lobe.first - 1 >= floor && lobe.sign * at(lobe.first - 1) > threshold / 2)
-            --lobe.first;
-        lobe.last = i;
-        while (lobe.last + 1 < n && lobe.sign * at(lobe.last + 1) > threshold / 2)
-            ++lobe.last;
-        lobes.push_back(lobe);
-        i = lobe.last + 1;
+        const int sign = at(i) > 0 ? 1 : -1;
+        const double size = sign * at(i);
+        bool largest = true;
+        for (int j = std::max(0, i - separation); j <= std::min(n - 1, i + separation) && largest; ++j)
+            largest = sign * at(j) < size || (sign * at(j) == size && j >= i);
+        const double sides = std::max(sign * at(i - width), sign * at(i + width));
+        if (largest && size - sides > threshold)
+            steps.push_back({i, sign, size});
     }
-    return lobes;
+    return steps;
 }
 
 // The fractional index, searching back from `peak` to `floor`, where `relative` last rose
@@ -156,153 +160,230 @@ double EstimateNoise(const std::vector<double>& samples, int from) {
     return std::max(stepRms / std::sqrt(2.0), kQuantisationNoise);
 }
 
-EventReport FindEvents(const std::vector<double>& samples, const TraceGeometry& geometry) {
-    EventReport report;
-    const int n = static_cast<int>(samples.size());
-    if (n == 0 || !(geometry.nsPerSample > 0))
-        return report;
+namespace {
 
-    const int pulse = std::max(1, static_cast<int>(std::lround(geometry.pulseNs / geometry.nsPerSample)));
-    const int detectionWidth = std::clamp(pulse, 1, kMaxDetectionWindow);
-    const int locationWidth = std::clamp((pulse / 8) | 1, 1, kMaxLocationWindow);
-    const int slopeSpan = std::max(1, detectionWidth / 4);
-    const int launchEnd = std::min(n, pulse + 1);
+// What the trace does around one step: where the rise starts, how high it goes, and the
+// level it starts from.
+struct Rise {
+    double edge = 0;
+    double amplitude = 0;
+    double level = 0;
+};
 
-    report.noise = EstimateNoise(samples, launchEnd);
-    report.baseline = Median(std::vector<double>(samples.begin() + launchEnd, samples.end()));
-    std::vector<double> level(samples.size());
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        level[i] = samples[i] - report.baseline;
-    for (int i = 0; i < launchEnd; ++i) {
-        const double sample = samples[static_cast<std::size_t>(i)];
-        report.launchAmplitude = std::max(report.launchAmplitude, std::abs(level[static_cast<std::size_t>(i)]));
-        if (sample >= kConverterHigh || sample <= kConverterLow)
-            report.launchClipped = true;
+// The pulse width in samples: at least one, at most the trace.
+int PulseSamples(const TraceGeometry& geometry, int samples) {
+    const double width = std::min(geometry.pulseNs / geometry.nsPerSample, static_cast<double>(samples));
+    return std::max(1, static_cast<int>(std::lround(width)));
+}
+
+// The finder's view of one trace: the signals it works on, computed once.
+class Finder {
+public:
+    Finder(const std::vector<double>& samples, const TraceGeometry& geometry)
+        : samples_(samples), n_(static_cast<int>(samples.size())), pulse_(PulseSamples(geometry, n_)),
+          detectionWidth_(std::clamp(pulse_, 1, std::max(1, n_ / 8))),
+          locationWidth_(std::clamp((pulse_ / 8) | 1, 1, kMaxLocationWindow)),
+          slopeSpan_(std::max(1, detectionWidth_ / 4)), launchEnd_(std::min(n_, pulse_ + 1)) {}
+
+    EventReport Run() {
+        MeasureLaunch();
+        for (const Step& step : FindSteps(steps_, report_.deadZone, detectionThreshold_, detectionWidth_)) {
+            if (IsTrailingEdge(step))
+                continue;
+            leading_.push_back(step);
+            if (OnlyReturns(step))
+                continue;
+            const std::optional<Rise> rise = MeasureRise(step.sign, step.centre);
+            if (!rise || rise->amplitude < std::max(kMinimumNoiseRatio * report_.noise, kMinimumSteps))
+                continue;
+            Reflection reflection;
+            reflection.sample = rise->edge;
+            reflection.sign = step.sign;
+            reflection.amplitude = step.sign * rise->amplitude;
+            reflection.noiseRatio = rise->amplitude / report_.noise;
+            report_.reflections.push_back(reflection);
+            reported_.push_back({step.centre, step.sign, rise->level});
+        }
+        MarkLikelyEnd(report_);
+        return report_;
     }
 
-    const std::vector<double> location = MovingAverage(level, locationWidth);
-    const std::vector<double> steps = EdgeSteps(level, detectionWidth);
-    // The step detector's noise: the difference of two means of `detectionWidth` samples.
-    const double detectionThreshold =
-        std::max(kDetectionRatio * report.noise * std::sqrt(2.0 / detectionWidth), kMinimumThreshold);
-    const double locationThreshold =
-        std::max(kDetectionRatio * report.noise / std::sqrt(locationWidth), kMinimumThreshold);
-
-    // The launch pulse's tail: as long as it stands above the noise, nothing can be told apart.
-    int tailEnd = launchEnd;
-    while (tailEnd < n && std::abs(location[static_cast<std::size_t>(tailEnd)]) > locationThreshold)
-        ++tailEnd;
-    report.deadZone = std::min(n, tailEnd + detectionWidth);
-
-    double largest = 0;
-    std::vector<double> relative(samples.size(), 0.0);
-    // The steps reported as reflections so far.
-    struct Leading {
+private:
+    struct Reported {
         int centre;
-        double step;
         int sign;
-        double level;
+        double level; // the trace's level before the reflection
     };
-    std::vector<Leading> reported;
-    reported.reserve(steps.size());
-    const Leading* lastReported = nullptr;
-    for (const Lobe& lobe : FindLobes(steps, report.deadZone, detectionThreshold)) {
-        int centre = lobe.first;
-        for (int i = lobe.first; i <= lobe.last; ++i) {
-            if (lobe.sign * steps[static_cast<std::size_t>(i)] > lobe.sign * steps[static_cast<std::size_t>(centre)])
-                centre = i;
-        }
-        const double step = std::abs(steps[static_cast<std::size_t>(centre)]);
 
-        // A pulse ends one pulse width after it began: a step of the opposite sign there is
-        // an earlier step's trailing edge. So is a step soon after the last reflection that
-        // only takes the trace back towards where it was before that reflection.
-        // A pulse's trailing edge mirrors its leading edge one pulse width earlier.
+    static double At(const std::vector<double>& values, int i) { return values[static_cast<std::size_t>(i)]; }
+
+    // Noise, resting level, the launch pulse and its tail, and the signals that follow from them.
+    void MeasureLaunch() {
+        report_.noise = EstimateNoise(samples_, launchEnd_);
+        report_.baseline = Median(std::vector<double>(samples_.begin() + launchEnd_, samples_.end()));
+        std::vector<double> level(samples_.size());
+        for (std::size_t i = 0; i < samples_.size(); ++i)
+            level[i] = samples_[i] - report_.baseline;
+        for (int i = 0; i < launchEnd_; ++i) {
+            report_.launchAmplitude = std::max(report_.launchAmplitude, std::abs(At(level, i)));
+            if (At(samples_, i) >= kConverterHigh || At(samples_, i) <= kConverterLow)
+                report_.launchClipped = true;
+        }
+        location_ = MovingAverage(level, locationWidth_);
+        steps_ = EdgeSteps(level, detectionWidth_);
+        // The step detector's noise: the difference of two means of `detectionWidth_` samples.
+        detectionThreshold_ =
+            std::max(kDetectionRatio * report_.noise * std::sqrt(2.0 / detectionWidth_), kMinimumThreshold);
+        locationThreshold_ = std::max(kDetectionRatio * report_.noise / std::sqrt(locationWidth_), kMinimumThreshold);
+
+        // As long as the launch pulse's tail is still falling (or rising) faster than the
+        // noise, nothing can be told apart.
+        tailEnd_ = launchEnd_;
+        while (tailEnd_ < n_ && std::abs(At(steps_, tailEnd_)) > detectionThreshold_)
+            ++tailEnd_;
+        report_.deadZone = std::min(n_, tailEnd_ + detectionWidth_ / 2);
+    }
+
+    // A pulse ends one pulse width after it began: its trailing edge mirrors the detector one
+    // pulse width earlier, where a leading edge of the opposite sign was found.
+    bool IsTrailingEdge(const Step& step) const {
+        const int tolerance = std::max(2, pulse_ / 8);
+        const int mirror = step.centre - pulse_;
         double mirrored = 0;
-        const int tolerance = std::max(2, pulse / 8);
-        for (int i = std::max(0, centre - pulse - tolerance); i <= std::min(n - 1, centre - pulse + tolerance); ++i)
-            mirrored = std::max(mirrored, -lobe.sign * steps[static_cast<std::size_t>(i)]);
-        const bool pulseEnd = mirrored >= kMirroredShare * step;
-        if (pulseEnd)
-            continue;
-        if (lastReported != nullptr && lastReported->sign == -lobe.sign &&
-            centre <= lastReported->centre + pulse + 2 * detectionWidth) {
-            double beyond = 0;
-            for (int i = lobe.first; i <= std::min(n - 1, lobe.last + detectionWidth); ++i)
-                beyond = std::max(beyond, lobe.sign * (location[static_cast<std::size_t>(i)] - lastReported->level));
-            if (beyond < kReturnMargin * locationThreshold)
-                continue;
-        }
+        for (int i = std::max(0, mirror - tolerance); i <= std::min(n_ - 1, mirror + tolerance); ++i)
+            mirrored = std::max(mirrored, -step.sign * At(steps_, i));
+        const bool leadingThere = std::any_of(leading_.begin(), leading_.end(), [&](const Step& earlier) {
+            return earlier.sign == -step.sign && std::abs(earlier.centre - mirror) <= detectionWidth_;
+        });
+        return leadingThere && mirrored >= kMirroredShare * step.size;
+    }
 
-        // The rise: its steepest point, then back to its foot, where the trace's slope drops
-        // below a third of that. The level at the foot is what the reflection is measured
-        // from, so that an edge on the tail of an earlier reflection is measured from that tail.
-        const int searchFrom = std::max(tailEnd + 1, centre - detectionWidth);
-        const int searchTo = std::min(n - 2, centre + pulse);
-        int peak = searchFrom;
+    // A step soon after the last reflection, of the opposite sign, that takes the trace no
+    // further than back towards where it was before that reflection: the reflection's tail.
+    bool OnlyReturns(const Step& step) const {
+        if (reported_.empty())
+            return false;
+        const Reported& last = reported_.back();
+        if (last.sign != -step.sign || step.centre > last.centre + pulse_ + 2 * detectionWidth_)
+            return false;
+        double beyond = 0;
+        const int from = std::max(0, step.centre - detectionWidth_ / 2);
+        for (int i = from; i <= std::min(n_ - 1, step.centre + detectionWidth_ + detectionWidth_ / 2); ++i)
+            beyond = std::max(beyond, step.sign * (At(location_, i) - last.level));
+        return beyond < kReturnMargin * locationThreshold_;
+    }
+
+    // The slope the trace kept before `foot` (the tail of an earlier reflection still coming
+    // back), per sample; zero when it cannot be told from the noise.
+    double TrendBefore(int foot) const {
+        const int span = std::max(2, detectionWidth_ / 4);
+        if (foot - 2 * span < tailEnd_)
+            return 0.0;
+        const double slope =
+            (MeanOf(location_, foot - span, foot) - MeanOf(location_, foot - 2 * span, foot - span)) / span;
+        const double noise = report_.noise * std::sqrt(2.0 / span) / span;
+        return std::abs(slope) > kTrendNoiseRatio * noise ? slope : 0.0;
+    }
+
+    double Slope(int sign, int i) const {
+        const int from = std::max(0, i - slopeSpan_);
+        const int to = std::min(n_ - 1, i + slopeSpan_);
+        return sign * (At(location_, to) - At(location_, from)) / (to - from);
+    }
+
+    // The rise around a step: its steepest point, its peak within a pulse width after that,
+    // and back from the steepest point to its foot, where the slope has dropped below 40 % of
+    // the steepest. The level at the foot (continued along the trend before it) is what the
+    // reflection is measured from, so that an edge on the tail of an earlier reflection is
+    // measured from that tail. The leading edge is where the line through the 15 % and 50 %
+    // points of the rise meets that level: low on the rise, where a rise that slows down
+    // (a pulse smoothed by the line) is still nearly straight.
+    std::optional<Rise> MeasureRise(int sign, int centre) const {
+        // The detector peaks at the edge of a sharp rise and up to half a window later on a
+        // slow one; the rise peaks at most a pulse width after it is steepest.
+        const int searchFrom = std::max(tailEnd_ + 1, centre - detectionWidth_);
+        const int searchTo = std::min(n_ - 2, centre + detectionWidth_ / 4);
+        if (searchFrom > searchTo)
+            return std::nullopt;
         int steepest = searchFrom;
         for (int i = searchFrom; i <= searchTo; ++i) {
-            if (lobe.sign * location[static_cast<std::size_t>(i)] >
-                lobe.sign * location[static_cast<std::size_t>(peak)])
-                peak = i;
-        }
-        auto slope = [&](int i) {
-            const int from = std::max(0, i - slopeSpan);
-            const int to = std::min(n - 1, i + slopeSpan);
-            return lobe.sign * (location[static_cast<std::size_t>(to)] - location[static_cast<std::size_t>(from)]) /
-                   (to - from);
-        };
-        for (int i = searchFrom; i <= peak; ++i) {
-            if (slope(i) > slope(steepest))
+            if (Slope(sign, i) > Slope(sign, steepest))
                 steepest = i;
         }
-        const double steepestSlope = slope(steepest);
+        int peak = steepest;
+        for (int i = steepest; i <= std::min(n_ - 1, steepest + pulse_ + locationWidth_); ++i) {
+            if (sign * At(location_, i) > sign * At(location_, peak))
+                peak = i;
+        }
+        const double steepestSlope = Slope(sign, steepest);
         int foot = steepest;
-        const int footLimit = std::max(tailEnd, centre - 2 * detectionWidth);
-        while (foot > footLimit && slope(foot) > kFootSlopeShare * steepestSlope)
+        const int footLimit = std::max(tailEnd_, centre - 2 * detectionWidth_);
+        while (foot > footLimit && Slope(sign, foot) > kFootSlopeShare * steepestSlope)
             --foot;
         // A trace that was rising just as steeply long before is bending (the tail of an
         // earlier reflection), not starting a new rise.
-        if (!(steepestSlope > 0) || slope(foot) > kFootSlopeShare * steepestSlope)
-            continue;
-        const double level = MeanOf(location, std::max(tailEnd, foot - locationWidth), foot + 1);
+        if (!(steepestSlope > 0) || Slope(sign, foot) > kFootSlopeShare * steepestSlope)
+            return std::nullopt;
 
-        const int floor = foot;
-        for (int i = floor; i <= peak; ++i)
-            relative[static_cast<std::size_t>(i)] = lobe.sign * (location[static_cast<std::size_t>(i)] - level);
-        const double amplitude = relative[static_cast<std::size_t>(peak)];
-        if (amplitude < std::max(kMinimumNoiseRatio * report.noise, kMinimumSteps))
-            continue;
-        const double at80 = CrossingBefore(relative, peak, floor, 0.8 * amplitude);
-        const double at20 = CrossingBefore(relative, peak, floor, 0.2 * amplitude);
-        const double edge = std::max<double>(floor, at20 - (at80 - at20) / 3.0);
-
-        Reflection reflection;
-        reflection.sample = edge;
-        reflection.sign = lobe.sign;
-        reflection.amplitude = lobe.sign * amplitude;
-        reflection.noiseRatio = amplitude / report.noise;
-        largest = std::max(largest, amplitude);
-        report.reflections.push_back(reflection);
-        reported.push_back({centre, step, lobe.sign, level});
-        lastReported = &reported.back();
+        Rise rise;
+        rise.level = MeanOf(location_, std::max(tailEnd_, foot - locationWidth_), foot + 1);
+        const double trend = TrendBefore(foot);
+        std::vector<double> relative(static_cast<std::size_t>(peak - foot + 1));
+        for (int i = foot; i <= peak; ++i)
+            relative[static_cast<std::size_t>(i - foot)] = sign * (At(location_, i) - rise.level - trend * (i - foot));
+        rise.amplitude = relative.back();
+        const int top = peak - foot;
+        const double high = foot + CrossingBefore(relative, top, 0, kHighShare * rise.amplitude);
+        const double low = foot + CrossingBefore(relative, top, 0, kLowShare * rise.amplitude);
+        rise.edge = std::max<double>(foot, low - (high - low) * kLowShare / (kHighShare - kLowShare));
+        return rise;
     }
 
-    Reflection* furthestMajor = nullptr;
-    for (Reflection& reflection : report.reflections) {
-        const double size = std::abs(reflection.amplitude);
-        reflection.major = size >= kMajorNoiseRatio * report.noise && size >= kMajorShare * largest;
-        if (reflection.major)
-            furthestMajor = &reflection;
+    // The furthest major reflection is the likely end or fault; without a major one, the largest.
+    static void MarkLikelyEnd(EventReport& report) {
+        double largest = 0;
+        for (const Reflection& reflection : report.reflections)
+            largest = std::max(largest, std::abs(reflection.amplitude));
+        Reflection* likely = nullptr;
+        for (Reflection& reflection : report.reflections) {
+            const double size = std::abs(reflection.amplitude);
+            reflection.major = size >= kMajorNoiseRatio * report.noise && size >= kMajorShare * largest;
+            if (reflection.major)
+                likely = &reflection;
+        }
+        if (likely == nullptr && !report.reflections.empty()) {
+            likely = &*std::max_element(
+                report.reflections.begin(), report.reflections.end(),
+                [](const Reflection& a, const Reflection& b) { return std::abs(a.amplitude) < std::abs(b.amplitude); });
+        }
+        if (likely != nullptr)
+            likely->likelyEnd = true;
     }
-    if (furthestMajor == nullptr && !report.reflections.empty()) {
-        furthestMajor = &*std::max_element(
-            report.reflections.begin(), report.reflections.end(),
-            [](const Reflection& a, const Reflection& b) { return std::abs(a.amplitude) < std::abs(b.amplitude); });
-    }
-    if (furthestMajor != nullptr)
-        furthestMajor->likelyEnd = true;
-    return report;
+
+    const std::vector<double>& samples_;
+    const int n_;
+    const int pulse_;          // the pulse width in samples
+    const int detectionWidth_; // the step detector's window
+    const int locationWidth_;  // the smoothing for locating edges
+    const int slopeSpan_;
+    const int launchEnd_;
+    int tailEnd_ = 0;
+    double detectionThreshold_ = 0;
+    double locationThreshold_ = 0;
+    std::vector<double> location_;
+    std::vector<double> steps_;
+    std::vector<Step> leading_; // steps that are not trailing edges
+    std::vector<Reported> reported_;
+    EventReport report_;
+};
+
+} // namespace
+
+EventReport FindEvents(const std::vector<double>& samples, const TraceGeometry& geometry) {
+    if (samples.empty() || !std::isfinite(geometry.nsPerSample) || !(geometry.nsPerSample > 0) ||
+        !std::isfinite(geometry.pulseNs) || !(geometry.pulseNs >= 0))
+        return EventReport();
+    return Finder(samples, geometry).Run();
 }
 
 } // namespace analysis
