@@ -258,13 +258,14 @@ private:
         return leadingThere && mirrored >= kMirroredShare * step.size;
     }
 
-    // A step soon after the last reflection, of the opposite sign, that takes the trace no
-    // further than back towards where it was before that reflection: the reflection's tail.
+    // A step soon after the last reflection that takes the trace no further than back towards
+    // where it was before that reflection: that reflection's tail, or the end of the pulse
+    // that a short section (a splice) sends back with both of its edges.
     bool OnlyReturns(const Step& step) const {
         if (reported_.empty())
             return false;
         const Reported& last = reported_.back();
-        if (last.sign != -step.sign || step.centre > last.centre + pulse_ + 2 * detectionWidth_)
+        if (step.centre > last.centre + pulse_ + 2 * detectionWidth_)
             return false;
         double beyond = 0;
         const int from = std::max(0, step.centre - detectionWidth_ / 2);
