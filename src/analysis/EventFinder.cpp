@@ -52,13 +52,18 @@ double Median(std::vector<double> values) {
     return *middle;
 }
 
+// prefix[i] = values[0] + ... + values[i - 1].
+std::vector<double> PrefixSums(const std::vector<double>& values) {
+    std::vector<double> prefix(values.size() + 1, 0.0);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        prefix[i + 1] = prefix[i] + values[i];
+    return prefix;
+}
+
 // Centred moving average of `width` samples; near the ends the window shrinks.
 std::vector<double> MovingAverage(const std::vector<double>& values, int width) {
     const int n = static_cast<int>(values.size());
-    std::vector<double> prefix(values.size() + 1, 0.0);
-    for (int i = 0; i < n; ++i)
-        prefix[static_cast<std::size_t>(i) + 1] =
-            prefix[static_cast<std::size_t>(i)] + values[static_cast<std::size_t>(i)];
+    const std::vector<double> prefix = PrefixSums(values);
     std::vector<double> result(values.size(), 0.0);
     const int before = (width - 1) / 2;
     const int after = width - 1 - before;
@@ -75,10 +80,7 @@ std::vector<double> MovingAverage(const std::vector<double>& values, int width) 
 // samples before i. Zero where either window would leave the trace.
 std::vector<double> EdgeSteps(const std::vector<double>& values, int width) {
     const int n = static_cast<int>(values.size());
-    std::vector<double> prefix(values.size() + 1, 0.0);
-    for (int i = 0; i < n; ++i)
-        prefix[static_cast<std::size_t>(i) + 1] =
-            prefix[static_cast<std::size_t>(i)] + values[static_cast<std::size_t>(i)];
+    const std::vector<double> prefix = PrefixSums(values);
     std::vector<double> result(values.size(), 0.0);
     for (int i = width; i + width <= n; ++i) {
         const double after = prefix[static_cast<std::size_t>(i + width)] - prefix[static_cast<std::size_t>(i)];

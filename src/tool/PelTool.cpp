@@ -60,31 +60,31 @@ std::optional<Arguments> Parse(const QStringList& words, const QStringList& allo
     return arguments;
 }
 
-// The КУ for distances: the file's own, or the one --vf / --v2 give.
-std::optional<double> VelocityOverride(const Arguments& arguments, QTextStream& err, bool* given) {
-    *given = false;
+// The КУ that --vf or --v2 ask distances to be computed with; none when neither is given.
+// False, with the reason told, for a value that is no velocity.
+bool ReadVelocity(const Arguments& arguments, QTextStream& err, std::optional<double>* ku) {
+    ku->reset();
     const auto vf = arguments.Option(QStringLiteral("--vf"));
     const auto v2 = arguments.Option(QStringLiteral("--v2"));
     if (vf && v2) {
         err << "pel-tool: give --vf or --v2, not both\n";
-        return std::nullopt;
+        return false;
     }
     if (!vf && !v2)
-        return 0.0;
+        return true;
     bool number = false;
     const double value = (vf ? *vf : *v2).toDouble(&number);
-    const std::optional<double> ku =
-        !number ? std::nullopt : (vf ? analysis::KUFromVelocityFactor(value) : analysis::KUFromHalfVelocity(value));
-    if (!ku) {
+    if (number)
+        *ku = vf ? analysis::KUFromVelocityFactor(value) : analysis::KUFromHalfVelocity(value);
+    if (!ku->has_value()) {
         if (vf)
             err << "pel-tool: --vf takes КУ 1.0 .. 3.0 or a fraction of the speed of light 0.334 .. 1.0, not " << *vf
                 << "\n";
         else
             err << "pel-tool: --v2 takes V/2 in m/us, 50 .. 150, not " << *v2 << "\n";
-        return std::nullopt;
+        return false;
     }
-    *given = true;
-    return ku;
+    return true;
 }
 
 QString Number(double value, int decimals) {
@@ -115,12 +115,8 @@ std::vector<analysis::StoredTrace> LoadAll(const QStringList& names, QTextStream
     return traces;
 }
 
-// Writes `bytes` to `path` through a temporary file, or to `out` when there is no path.
-bool Deliver(const QString& path, const QByteArray& bytes, QTextStream& out, QTextStream& err) {
-    if (path.isEmpty() || path == QLatin1String("-")) {
-        out << QString::fromUtf8(bytes);
-        return true;
-    }
+// Writes `bytes` to `path` through a temporary file, so that a failure leaves no half file.
+bool WriteOut(const QString& path, const QByteArray& bytes, QTextStream& err) {
     if (!platform::WriteFileAtomically(path, bytes)) {
         err << "pel-tool: cannot write " << path << ": " << platform::ErrorText(platform::LastError()) << "\n";
         return false;
@@ -171,9 +167,8 @@ int Csv(const QStringList& words, QTextStream& out, QTextStream& err) {
         err << "usage: pel-tool csv FILE.pel [-o OUT.csv] [--vf VALUE | --v2 VALUE]\n";
         return kUsageError;
     }
-    bool overridden = false;
-    const auto ku = VelocityOverride(*arguments, err, &overridden);
-    if (!ku)
+    std::optional<double> ku;
+    if (!ReadVelocity(*arguments, err, &ku))
         return kUsageError;
     QString error;
     const auto trace = analysis::LoadStoredTrace(arguments->files.front(), &error);
@@ -181,7 +176,7 @@ int Csv(const QStringList& words, QTextStream& out, QTextStream& err) {
         err << arguments->files.front() << ": " << error << "\n";
         return kSomeFilesFailed;
     }
-    const double distanceKU = overridden ? *ku : trace->KU();
+    const double distanceKU = ku.value_or(trace->KU());
     const analysis::SampleDistance distance(*trace, distanceKU);
 
     QString text;
@@ -198,16 +193,19 @@ int Csv(const QStringList& words, QTextStream& out, QTextStream& err) {
     csv << "# samples: " << h.sampleCount << "\n";
     csv << "# storage factor: " << trace->StorageFactor() << "\n";
     csv << "# modified: " << trace->modified.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << "\n";
-    if (overridden)
+    if (ku)
         csv << "# distances for KU " << Number(distanceKU, 4) << " (V/2 " << Number(kHalfLightSpeed / distanceKU, 2)
             << " m/us)\n";
     csv << "distance_m,value\n";
     for (std::size_t j = 0; j < trace->values.size(); ++j)
         csv << Number(distance.Metres(static_cast<double>(j)), 6) << "," << static_cast<int>(trace->values[j]) << "\n";
     csv.flush();
-    return Deliver(arguments->Option(QStringLiteral("-o")).value_or(QString()), text.toUtf8(), out, err)
-               ? kDone
-               : kSomeFilesFailed;
+    const QString path = arguments->Option(QStringLiteral("-o")).value_or(QString());
+    if (path.isEmpty() || path == QLatin1String("-")) {
+        out << text;
+        return kDone;
+    }
+    return WriteOut(path, text.toUtf8(), err) ? kDone : kSomeFilesFailed;
 }
 
 std::optional<QSize> ParseSize(const QString& text) {
@@ -266,10 +264,8 @@ int Png(const QStringList& words, QTextStream& out, QTextStream& err) {
         err << "pel-tool: cannot encode the picture: " << writer.errorString() << "\n";
         return kSomeFilesFailed;
     }
-    if (!platform::WriteFileAtomically(path, bytes)) {
-        err << "pel-tool: cannot write " << path << ": " << platform::ErrorText(platform::LastError()) << "\n";
+    if (!WriteOut(path, bytes, err))
         return kSomeFilesFailed;
-    }
     out << path << "\n";
     return kDone;
 }
@@ -288,17 +284,16 @@ int Events(const QStringList& words, QTextStream& out, QTextStream& err) {
         err << "usage: pel-tool events FILE.pel|FOLDER... [--vf VALUE | --v2 VALUE]\n";
         return kUsageError;
     }
-    bool overridden = false;
-    const auto ku = VelocityOverride(*arguments, err, &overridden);
-    if (!ku)
+    std::optional<double> ku;
+    if (!ReadVelocity(*arguments, err, &ku))
         return kUsageError;
     bool allLoaded = false;
     const std::vector<analysis::StoredTrace> traces = LoadAll(arguments->files, err, &allLoaded);
     for (const analysis::StoredTrace& trace : traces) {
-        const analysis::SampleDistance distance(trace, overridden ? *ku : trace.KU());
+        const analysis::SampleDistance distance(trace, ku.value_or(trace.KU()));
         const analysis::EventReport report = analysis::FindEvents(trace.values, {trace.NsPerSample(), trace.PulseNs()});
         out << QFileInfo(trace.path).fileName() << "  " << HeaderSummary(trace) << "\n";
-        if (overridden)
+        if (ku)
             out << "distances for KU " << Number(distance.KU(), 4) << "\n";
         out << "noise " << Number(report.noise, 2) << " steps rms; launch pulse and its tail up to "
             << Number(distance.Metres(report.deadZone), 2) << " m; launch "
