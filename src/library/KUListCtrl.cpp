@@ -3,16 +3,6 @@
 #include "document/PELDoc.h"
 #include "document/ParamTables.h"
 #include "platform/Files.h"
-#include "platform/Fonts.h"
-#include "platform/Keys.h"
-#include "ui/Colors.h"
-#include "ui/KeypadTable.h"
-
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QPainter>
-#include <QScrollBar>
-#include <QStyledItemDelegate>
 
 #include <array>
 #include <cstdlib>
@@ -22,8 +12,6 @@ namespace {
 
 constexpr char16_t kLineFeed = u'\n';
 constexpr char16_t kCarriageReturn = u'\r';
-constexpr int kHighlightDownKey = '7';
-constexpr int kHighlightUpKey = '1';
 // From this many rows on the list needs its vertical scroll bar, and the brand column
 // gives it room.
 constexpr int kRowsWithoutScrollBar = 27;
@@ -49,19 +37,6 @@ locale_t ClassicLocale() {
 bool IsCBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-
-// The list's rows are drawn by the list itself.
-class KUItemDelegate : public QStyledItemDelegate {
-public:
-    explicit KUItemDelegate(CKUListCtrl* list) : QStyledItemDelegate(list), list_(list) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        list_->DrawItem(*painter, option.rect, index.row(), index.column());
-    }
-
-private:
-    CKUListCtrl* list_;
-};
 
 } // namespace
 
@@ -157,18 +132,7 @@ QByteArray WriteRecords(const std::vector<Record>& records, int mode) {
 
 } // namespace ku_table
 
-CKUListCtrl::CKUListCtrl(QWidget* parent) : QTableWidget(parent), currentBrand(ku_table::NoBrand()) {
-    keypad_table::SetUp(*this);
-    setItemDelegate(new KUItemDelegate(this));
-}
-
-void CKUListCtrl::SetExtendedStyle(std::uint32_t style) {
-    keypad_table::ApplyExtendedStyle(*this, style);
-}
-
-void CKUListCtrl::SetRowHeight(int pixels) {
-    keypad_table::SetRowHeight(*this, pixels);
-}
+CKUListCtrl::CKUListCtrl(QWidget* parent) : CKeypadTable(parent, kValueColumn), currentBrand(ku_table::NoBrand()) {}
 
 // --- the file ---------------------------------------------------------------
 
@@ -303,25 +267,6 @@ QString CKUListCtrl::GetValueByBrand(const QString& brand) const {
 
 // --- geometry ---------------------------------------------------------------
 
-QRect CKUListCtrl::GetSubItemRect(int row, int column) const {
-    return visualRect(model()->index(row, column));
-}
-
-void CKUListCtrl::ScrollLines(int lines) {
-    // The scroll range follows the rows only at the next layout; bring it up to date.
-    updateGeometries();
-    QScrollBar* bar = verticalScrollBar();
-    bar->setValue(bar->value() + lines);
-}
-
-int CKUListCtrl::GetTopIndex() const {
-    return verticalScrollBar()->value();
-}
-
-int CKUListCtrl::GetCountPerPage() const {
-    return verticalScrollBar()->pageStep();
-}
-
 void CKUListCtrl::LayoutColumns(int clientWidth) {
     const int third = clientWidth / 3;
     setColumnWidth(kHiddenColumn, 0);
@@ -329,46 +274,16 @@ void CKUListCtrl::LayoutColumns(int clientWidth) {
     setColumnWidth(kValueColumn, third - kValueColumnMargin);
 }
 
-// --- drawing ----------------------------------------------------------------
-
-void CKUListCtrl::DrawItem(QPainter& painter, const QRect& cellRect, int row, int column) const {
-    painter.save();
-    QFont rowFont = font();
-    rowFont.setPixelSize(kRowFontPixels);
-    painter.setFont(rowFont);
-    const bool highlighted = IsHighlighted(row);
-    painter.fillRect(cellRect, ColorFromRef(highlighted ? kHighlightBack : kWindowBack));
-    painter.setPen(ColorFromRef(highlighted ? kHighlightText : kWindowText));
-    const QString text = GetItemText(row, column);
-    if (column == kValueColumn) {
-        painter.drawText(cellRect, Qt::AlignCenter | Qt::TextSingleLine, text);
-    } else {
-        const QRect inset = cellRect.adjusted(kTextInset, 0, 0, 0);
-        painter.drawText(inset, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
-    }
-    painter.restore();
-}
-
-void CKUListCtrl::InvalidateRow(int row) {
-    if (row >= 0 && row < rowCount()) {
-        const QRect rect =
-            visualRect(model()->index(row, kBrandColumn)) | visualRect(model()->index(row, kValueColumn));
-        viewport()->update(rect.adjusted(0, 0, 0, 1));
-    } else {
-        viewport()->update();
-    }
-}
-
 // --- keys -------------------------------------------------------------------
 
 void CKUListCtrl::OnKeyDown(int code) {
-    if (code != kHighlightDownKey && code != kHighlightUpKey)
+    if (code != kDownKey && code != kUpKey)
         return;
     const int row = FindRowByBrand(currentBrand);
     if (row < 0)
         return;
     InvalidateRow(row);
-    const bool down = code == kHighlightDownKey;
+    const bool down = code == kDownKey;
     currentBrand = GetBrandAt(down ? row + 1 : row - 1);
     if (currentBrand == ku_table::NoBrand()) {
         // No row in that direction: the highlight stays at the end.
@@ -380,30 +295,4 @@ void CKUListCtrl::OnKeyDown(int code) {
     const int highlighted = FindRowByBrand(currentBrand);
     InvalidateRow(highlighted);
     ScrollIntoView(highlighted);
-}
-
-void CKUListCtrl::ScrollIntoView(int row) {
-    if (row < 0)
-        return;
-    updateGeometries();
-    const int top = GetTopIndex();
-    if (top + GetCountPerPage() - 1 < row)
-        ScrollLines(1);
-    else if (row < top)
-        ScrollLines(-1);
-}
-
-void CKUListCtrl::keyPressEvent(QKeyEvent* event) {
-    const int code = platform::VirtualKeyOf(*event);
-    if (code == kHighlightDownKey || code == kHighlightUpKey) {
-        event->accept();
-        OnKeyDown(code);
-        return;
-    }
-    // Every other key is the hosting view's.
-    event->ignore();
-}
-
-void CKUListCtrl::keyReleaseEvent(QKeyEvent* event) {
-    event->ignore();
 }

@@ -59,27 +59,12 @@ QByteArray WriteRecords(const std::vector<Record>& records, int mode);
 
 } // namespace ku_table
 
-class CKUListCtrl : public QTableWidget {
+class CKUListCtrl : public CKeypadTable {
     Q_OBJECT
 public:
     enum Column { kHiddenColumn = 0, kBrandColumn = 1, kValueColumn = 2, kColumns = 3 };
-    // Extended styles the hosting view asks for.
-    static constexpr std::uint32_t kGridLines = keypad_table::kGridLines;
-    static constexpr std::uint32_t kFullRowSelect = keypad_table::kFullRowSelect;
-
-    static constexpr std::uint32_t kHighlightBack = 0x800000; // the active caption colour
-    static constexpr std::uint32_t kHighlightText = 0xFFFFFF;
-    static constexpr std::uint32_t kWindowBack = 0xFFFFFF; // the window colour
-    static constexpr std::uint32_t kWindowText = 0x000000;
-    static constexpr int kTextInset = 5;
-    // The rows' font: 11 points on the panel's 96 dots per inch.
-    static constexpr int kRowFontPixels = 15;
 
     explicit CKUListCtrl(QWidget* parent = nullptr);
-
-    void SetExtendedStyle(std::uint32_t style);
-    // The hosting view's row-height image: every row is this many pixels high.
-    void SetRowHeight(int pixels);
 
     // Remembers the document (the storage folder), creates the columns, loads the file.
     void InitColumns(CPELDoc* document);
@@ -110,34 +95,18 @@ public:
     // The delete notification: sent for a row just before it goes.
     void OnDeleteItem(int row);
 
-    // A cell's bounds in the list's viewport.
-    QRect GetSubItemRect(int row, int column) const;
-    // Moves the view by whole rows (positive: down).
-    void ScrollLines(int lines);
-    int GetTopIndex() const;
-    int GetCountPerPage() const;
     // Column widths for a client width: the value column a third, the brand column the
     // rest, less room for the vertical scroll bar once the rows no longer fit.
     void LayoutColumns(int clientWidth);
 
-    bool IsHighlighted(int row) const { return row >= 0 && row == FindRowByBrand(currentBrand); }
-    // Draws one cell of a row: the highlighted row inverted, the value centred, the
-    // other columns left-aligned with a small inset.
-    void DrawItem(QPainter& painter, const QRect& cellRect, int row, int column) const;
+    bool IsHighlighted(int row) const override { return row >= 0 && row == FindRowByBrand(currentBrand); }
     // Keys 7 and 1 move the highlight down and up; it stops at the ends.
-    void OnKeyDown(int code);
+    void OnKeyDown(int code) override;
 
     // The highlighted row's brand, or the sentinel when none is.
     QString currentBrand;
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
-
 private:
-    void InvalidateRow(int row);
-    void ScrollIntoView(int row);
-
     CPELDoc* document_ = nullptr;
     int rowCount_ = 0;
 };
