@@ -61,10 +61,6 @@ constexpr int kImportReflectogramsKey = vk::kF6 + 1;
 constexpr int kExportVelocitiesKey = vk::kF6 + 2;
 constexpr int kImportVelocitiesKey = vk::kF6 + 3;
 
-constexpr std::uint32_t kSelectedKeyBack = 0x808000;
-constexpr std::uint32_t kSelectedKeyText = 0xFFFF00;
-constexpr std::uint32_t kSelectedKeyFrame = 0x000000;
-
 // Only the first key-down after a key-up acts (the measurement view's counter).
 constexpr int kFirstRepeats = 2;
 
@@ -160,19 +156,14 @@ void CSettingView::OnActivateView(bool activate, CView* activated, CView* deacti
 
 void CSettingView::LabelSoftKeys() {
     for (int code = vk::kF1; code <= vk::kF10; ++code) {
-        CPELButton* key = SoftKey(code);
+        CPELButton* key = FrameSoftKey(code);
         if (key == nullptr)
             continue;
         if (code >= vk::kF6)
-            key->SetSelectedColors(kSelectedKeyBack, kSelectedKeyText, kSelectedKeyFrame);
+            UseModeKeyColors(*key);
         const SoftKeyRow& row = kSoftKeys[static_cast<std::size_t>(code - vk::kF1)];
         key->SetStateText(row.state, QString::fromUtf8(row.label));
     }
-}
-
-CPELButton* CSettingView::SoftKey(int code) const {
-    CMainFrame* frame = MainFrame();
-    return frame != nullptr ? frame->SoftKey(code) : nullptr;
 }
 
 // --- keys -------------------------------------------------------------------
@@ -195,7 +186,7 @@ void CSettingView::OnKeyDown(int code, bool) {
         return;
     if (code == vk::kEnter)
         code = kExitKey;
-    CPELButton* key = SoftKey(code);
+    CPELButton* key = FrameSoftKey(code);
     if (key == nullptr)
         return;
     ShowSoftKeyPressed(*key, code);
@@ -213,7 +204,7 @@ void CSettingView::OnKeyUp(int code) {
     }
     if (code == vk::kEnter)
         code = kExitKey;
-    const CPELButton* key = SoftKey(code);
+    const CPELButton* key = FrameSoftKey(code);
     if (key != nullptr && key->GetState() != button_state::kDisabled)
         RunSoftKey(code);
 }

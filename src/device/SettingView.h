@@ -73,7 +73,6 @@ protected:
 private:
     CPELDoc& Doc() const;
     void LabelSoftKeys();
-    CPELButton* SoftKey(int code) const;
     void RunSoftKey(int code);
     void ExportLibrary(const library_transfer::LibraryKind& kind);
     void ImportLibrary(const library_transfer::LibraryKind& kind);

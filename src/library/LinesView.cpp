@@ -60,9 +60,6 @@ constexpr int kExitKey = vk::kF5;
 constexpr int kApplyKey = vk::kF6;
 constexpr int kAddKey = vk::kF6 + 2;
 
-constexpr std::uint32_t kSelectedKeyBack = 0x808000;
-constexpr std::uint32_t kSelectedKeyText = 0xFFFF00;
-constexpr std::uint32_t kSelectedKeyFrame = 0x000000;
 constexpr std::uint32_t kBackground = 0x000000;
 
 const char* const kDeleteSelectedQuestion = "Удалить ВЫДЕЛЕННУЮ строку из таблицы?";
@@ -142,11 +139,11 @@ void CLinesView::OnActivateView(bool activate, CView* activated, CView* deactiva
 void CLinesView::LabelSoftKeys() {
     const bool hasRows = table_->GetRowCount() != 0;
     for (int code = vk::kF1; code <= vk::kF10; ++code) {
-        CPELButton* key = SoftKey(code);
+        CPELButton* key = FrameSoftKey(code);
         if (key == nullptr)
             continue;
         if (code >= vk::kF6)
-            key->SetSelectedColors(kSelectedKeyBack, kSelectedKeyText, kSelectedKeyFrame);
+            UseModeKeyColors(*key);
         const SoftKeyRow& row = kSoftKeys[static_cast<std::size_t>(code - vk::kF1)];
         key->SetStateText(StateFor(row.enabled, hasRows), LabelFor(row));
     }
@@ -156,17 +153,12 @@ void CLinesView::UpdateLibraryKeys() {
     const bool hasRows = table_->GetRowCount() != 0;
     for (const int code : {kDeleteSelectedKey, kDeleteAllKey, kApplyKey}) {
         const SoftKeyRow& row = kSoftKeys[static_cast<std::size_t>(code - vk::kF1)];
-        if (CPELButton* key = SoftKey(code))
+        if (CPELButton* key = FrameSoftKey(code))
             key->SetStateText(StateFor(row.enabled, hasRows), LabelFor(row));
     }
     // The brand column makes room for the scroll bar once the rows need one.
     OnSize();
     table_->viewport()->update();
-}
-
-CPELButton* CLinesView::SoftKey(int code) const {
-    CMainFrame* frame = MainFrame();
-    return frame != nullptr ? frame->SoftKey(code) : nullptr;
 }
 
 // --- keys -------------------------------------------------------------------
@@ -187,7 +179,7 @@ void CLinesView::OnKeyDown(int code, bool) {
         return;
     if (code == vk::kEnter && !EditorOpen())
         code = kExitKey;
-    CPELButton* key = SoftKey(code);
+    CPELButton* key = FrameSoftKey(code);
     if (key == nullptr)
         return;
     ShowSoftKeyPressed(*key, code);
@@ -202,7 +194,7 @@ void CLinesView::OnKeyUp(int code) {
         }
         code = kExitKey;
     }
-    const CPELButton* key = SoftKey(code);
+    const CPELButton* key = FrameSoftKey(code);
     if (key != nullptr && key->GetState() != button_state::kDisabled)
         RunSoftKey(code);
 }

@@ -58,7 +58,6 @@ private:
     bool EditorOpen() const { return brandEditor_ != nullptr || valueEditor_ != nullptr; }
     void OnSize();
     void LabelSoftKeys();
-    CPELButton* SoftKey(int code) const;
     void RunSoftKey(int code);
     void Exit();
     // An entry left half-way (the view deactivated under it): the editors go, and so

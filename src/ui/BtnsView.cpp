@@ -8,6 +8,7 @@ constexpr std::uint32_t kPanelBack = 0xC8D0D4;
 constexpr std::uint32_t kPanelText = 0x000000;
 constexpr std::uint32_t kPanelSelectedBack = 0x808000;
 constexpr std::uint32_t kPanelSelectedText = 0xFFFF00;
+constexpr std::uint32_t kModeKeyFrame = 0x000000;
 constexpr int kBold = 700;
 
 // Rectangles as (left, top, right, bottom), right and bottom exclusive.
@@ -16,6 +17,10 @@ QRect Box(int left, int top, int right, int bottom) {
 }
 
 } // namespace
+
+void UseModeKeyColors(CPELButton& key) {
+    key.SetSelectedColors(kPanelSelectedBack, kPanelSelectedText, kModeKeyFrame);
+}
 
 CBtnsPanel::CBtnsPanel(int firstKeyCode, QWidget* parent) : CFormView(parent), firstKeyCode_(firstKeyCode) {
     setFocusPolicy(Qt::NoFocus);

@@ -41,6 +41,10 @@ public:
     explicit CBtnsVView(QWidget* parent = nullptr);
 };
 
+// The colours a selected mode key (F6-F10) shows on every menu that selects one: teal
+// with yellow text on a black frame. A view that lent the key other colours sets these.
+void UseModeKeyColors(CPELButton& key);
+
 // How a soft key shows its key-down: a bottom key (F1-F5) that is not disabled looks
 // pressed; a right-hand key (F6-F10) toggles between normal and selected.
 void ShowSoftKeyPressed(CPELButton& key, int code);

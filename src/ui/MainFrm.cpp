@@ -162,6 +162,11 @@ void CMainFrame::SetActiveViewPEL(CFormView* view, bool notify) {
     view->setFocus(Qt::OtherFocusReason);
 }
 
+CPELButton* FrameSoftKey(int code) {
+    CMainFrame* frame = MainFrame();
+    return frame != nullptr ? frame->SoftKey(code) : nullptr;
+}
+
 CPELButton* CMainFrame::SoftKey(int code) const {
     if (CPELButton* key = btnsH != nullptr ? btnsH->ButtonForKey(code) : nullptr)
         return key;

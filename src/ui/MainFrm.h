@@ -81,3 +81,5 @@ private:
 
 // The one main frame, reached from every part of the program.
 CMainFrame* MainFrame();
+// The frame's soft key for `code` (F1-F10); none while there is no frame.
+CPELButton* FrameSoftKey(int code);

@@ -149,7 +149,7 @@ void CPELView::LabelSoftKeys() {
     const std::array<int, 5> storedStates{0, 0, 254, 0, 0};
     for (int i = 0; i < 5; ++i) {
         CPELButton* key = frame->btnsV->GetButton(i);
-        key->SetSelectedColors(0x808000, 0xFFFF00, 0x000000);
+        UseModeKeyColors(*key);
         key->SetStateText((live ? liveStates : storedStates)[static_cast<std::size_t>(i)],
                           labels[static_cast<std::size_t>(i)]);
     }
