@@ -1,4 +1,5 @@
 #include "device/EnterChar.h"
+#include "support/Rgb.h"
 
 #include "platform/FormView.h"
 #include "platform/Keys.h"
@@ -39,10 +40,6 @@ QString Candidates(const QString& group) {
     for (int i = 0; i < enter_char::CandidateCount(group); ++i)
         candidates += enter_char::Candidate(group, i);
     return candidates;
-}
-
-QRgb RgbOf(std::uint32_t colorRef) {
-    return qRgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
 }
 
 // A parent view that records the key messages it is given.

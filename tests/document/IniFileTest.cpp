@@ -1,4 +1,5 @@
 #include "document/IniFile.h"
+#include "support/Utf16.h"
 
 #include "platform/Files.h"
 #include "support/FileSizeLimit.h"
@@ -8,12 +9,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray Utf16(const QString& text) {
-    QByteArray bytes(text.size() * 2, '\0');
-    qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
-    return bytes;
-}
 
 const QByteArray kByteOrderMark("\xFF\xFE", 2);
 

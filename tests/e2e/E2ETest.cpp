@@ -3,6 +3,7 @@
 // copies and the files it leaves on disk.
 #include "document/IniFile.h"
 #include "platform/Files.h"
+#include "support/Rgb.h"
 
 #include <QImage>
 #include <QProcess>
@@ -14,10 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-QRgb RgbOf(std::uint32_t colorRef) {
-    return qRgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
-}
 
 int CountColour(const QImage& image, const QRect& area, QRgb colour) {
     int count = 0;

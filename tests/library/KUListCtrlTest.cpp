@@ -3,6 +3,8 @@
 // the column layout and the drawing of the highlighted row.
 #include "library/KUListCtrl.h"
 #include "library/KUEditChar.h"
+#include "support/Rgb.h"
+#include "support/Utf16.h"
 
 #include "document/PELDoc.h"
 #include "platform/Files.h"
@@ -15,19 +17,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray Utf16(const QString& text) {
-    QByteArray bytes;
-    for (const QChar c : text) {
-        bytes.append(static_cast<char>(c.unicode() & 0xFF));
-        bytes.append(static_cast<char>(c.unicode() >> 8));
-    }
-    return bytes;
-}
-
-QRgb RgbOf(std::uint32_t colorRef) {
-    return qRgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
-}
 
 class KUListCtrlTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // The file "tableku.tku" byte for byte: UTF-16 little-endian lines ended by a line
 // feed, brand and "%.3f " КУ in turn, and the value texts read like atof.
 #include "library/KUListCtrl.h"
+#include "support/Utf16.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +12,6 @@ namespace {
 using namespace ku_table;
 
 // UTF-16 little-endian bytes of ASCII text.
-QByteArray Utf16(const char* ascii) {
-    QByteArray bytes;
-    for (const char* c = ascii; *c != '\0'; ++c) {
-        bytes.append(*c);
-        bytes.append('\0');
-    }
-    return bytes;
-}
 
 } // namespace
 

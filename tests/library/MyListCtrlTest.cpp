@@ -1,6 +1,7 @@
 // The reflectogram list on its own: the row texts from the files, the column widths,
 // the selection by keys 1 and 7, the deletion notice and the owner drawing.
 #include "library/MyListCtrl.h"
+#include "support/Rgb.h"
 
 #include "document/PELDoc.h"
 #include "document/ReflectogramFile.h"
@@ -24,10 +25,6 @@
 namespace {
 
 using namespace reflectogram_list;
-
-QRgb RgbOf(std::uint32_t colorRef) {
-    return qRgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
-}
 
 QByteArray FileBytes(std::int32_t pulse, std::int32_t range, std::int32_t storedKU) {
     reflectogram::Header header;

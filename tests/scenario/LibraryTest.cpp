@@ -2,6 +2,7 @@
 // the list and its selection, loading files into the stored slots, deleting, and naming
 // a new recording right after a capture.
 #include "scenario/Harness.h"
+#include "support/Rgb.h"
 
 #include "device/EnterChar.h"
 #include "document/ReflectogramFile.h"
@@ -52,10 +53,6 @@ QByteArray Reflectogram(std::uint8_t level, std::int32_t range = 0) {
     header.storedKU = 1500;
     const std::vector<std::uint8_t> samples(reflectogram::kMaxSamples, level);
     return reflectogram::Encode(header, samples.data());
-}
-
-QRgb RgbOf(std::uint32_t colorRef) {
-    return qRgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
 }
 
 class Library : public ::testing::Test {

@@ -2,6 +2,7 @@
 // leaving it, deleting, adding an entry through the brand editor and the stepper, and
 // applying a velocity to every trace; what lands in "tableku.tku" each time.
 #include "scenario/Harness.h"
+#include "support/Utf16.h"
 
 #include "device/EnterChar.h"
 #include "library/LinesView.h"
@@ -22,15 +23,6 @@ constexpr int kF2 = vk::kF1 + 1;
 constexpr int kF3 = vk::kF1 + 2;
 constexpr int kF4 = vk::kF1 + 3;
 constexpr int kF8 = vk::kF6 + 2;
-
-QByteArray Utf16(const QString& text) {
-    QByteArray bytes;
-    for (const QChar c : text) {
-        bytes.append(static_cast<char>(c.unicode() & 0xFF));
-        bytes.append(static_cast<char>(c.unicode() >> 8));
-    }
-    return bytes;
-}
 
 class LinesViewTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // The measurement screen driven by keys against the simulated board: live traces,
 // read-outs, parameter steps, cursors, zoom, capture and the two save flows.
 #include "scenario/Harness.h"
+#include "support/Rgb.h"
 
 #include "document/ReflectogramFile.h"
 #include "platform/Files.h"
@@ -65,10 +66,6 @@ protected:
 
     static int Word(const QByteArray& frame, int offset) {
         return static_cast<std::uint8_t>(frame[offset]) | (static_cast<std::uint8_t>(frame[offset + 1]) << 8);
-    }
-
-    static QRgb RgbOf(std::uint32_t colorRef) {
-        return qRgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
     }
 
     int CountColour(const QImage& image, const QRect& area, QRgb colour) {

@@ -1,6 +1,7 @@
 // The instrument's screen as a whole: layout, status line, soft keys, the key
 // filter and the start on the simulated board.
 #include "scenario/Harness.h"
+#include "support/Rgb.h"
 
 #include "device/BatteryView.h"
 #include "device/SettingView.h"
@@ -42,9 +43,6 @@ QRect InFrame(QWidget* widget, CMainFrame& frame) {
 }
 
 // The RGB of a colour word 0x00BBGGRR.
-QRgb RgbOf(std::uint32_t colorRef) {
-    return qRgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
-}
 
 } // namespace
 

@@ -31,21 +31,25 @@ PtyPeer::~PtyPeer() {
         ::close(master_);
 }
 
+bool PtyPeer::Fill(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds slice) {
+    char chunk[4096];
+    const ssize_t n = ::read(master_, chunk, sizeof chunk);
+    if (n > 0) {
+        buffered_.append(chunk, n);
+        return true;
+    }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return false;
+    pollfd in{master_, POLLIN, 0};
+    ::poll(&in, 1, static_cast<int>(std::min(left, slice).count()));
+    return true;
+}
+
 QByteArray PtyPeer::ReadAvailable(std::chrono::milliseconds within) {
     const auto deadline = std::chrono::steady_clock::now() + within;
-    for (;;) {
-        char chunk[4096];
-        const ssize_t n = ::read(master_, chunk, sizeof chunk);
-        if (n > 0) {
-            buffered_.append(chunk, n);
-            continue;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
-        pollfd in{master_, POLLIN, 0};
-        ::poll(&in, 1, static_cast<int>(left.count()));
+    while (Fill(deadline, within)) {
     }
     QByteArray all = buffered_;
     buffered_.clear();
@@ -54,26 +58,15 @@ QByteArray PtyPeer::ReadAvailable(std::chrono::milliseconds within) {
 
 std::optional<QByteArray> PtyPeer::ReadFrame(std::chrono::milliseconds within) {
     const auto deadline = std::chrono::steady_clock::now() + within;
-    for (;;) {
+    do {
         if (buffered_.size() >= 2 && buffered_.size() >= static_cast<unsigned char>(buffered_[1])) {
             const int length = static_cast<unsigned char>(buffered_[1]);
             QByteArray frame = buffered_.left(length < 2 ? 2 : length);
             buffered_.remove(0, frame.size());
             return frame;
         }
-        char chunk[256];
-        const ssize_t n = ::read(master_, chunk, sizeof chunk);
-        if (n > 0) {
-            buffered_.append(chunk, n);
-            continue;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return std::nullopt;
-        pollfd in{master_, POLLIN, 0};
-        ::poll(&in, 1, static_cast<int>(std::min<long>(left.count(), 5)));
-    }
+    } while (Fill(deadline, std::chrono::milliseconds(5)));
+    return std::nullopt;
 }
 
 bool PtyPeer::Write(const QByteArray& bytes) {

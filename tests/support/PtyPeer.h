@@ -26,6 +26,11 @@ public:
     bool Write(const QByteArray& bytes);
 
 private:
+    // Reads what the master side holds now into the buffer; when nothing is there, waits
+    // up to `slice` (never past `deadline`) for more. False once the deadline has passed
+    // with nothing read.
+    bool Fill(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds slice);
+
     int master_ = -1;
     int slaveKeeper_ = -1; // keeps the line up while the program reopens its side
     QString slavePath_;

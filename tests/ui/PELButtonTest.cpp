@@ -1,4 +1,5 @@
 #include "ui/PELButton.h"
+#include "support/Rgb.h"
 
 #include "platform/Fonts.h"
 
@@ -9,10 +10,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QRgb RgbOf(std::uint32_t colorRef) {
-    return qRgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
-}
 
 QImage Render(const CPELButton& button, QSize size) {
     QImage image(size, QImage::Format_RGB32);
