@@ -86,12 +86,11 @@ std::optional<StoredTrace> LoadStoredTrace(const QString& path, QString* error) 
             *error = QStringLiteral("cannot be read");
         return std::nullopt;
     }
-    const reflectogram::Fault fault = reflectogram::Check(bytes);
     reflectogram::Header header;
     const std::uint8_t* samples = nullptr;
-    if (fault != reflectogram::Fault::None || !reflectogram::Decode(bytes, header, samples)) {
+    if (!reflectogram::Decode(bytes, header, samples)) {
         if (error != nullptr)
-            *error = QStringLiteral("damaged: ") + FaultText(fault, bytes);
+            *error = QStringLiteral("damaged: ") + FaultText(reflectogram::Check(bytes), bytes);
         return std::nullopt;
     }
     StoredTrace trace;
