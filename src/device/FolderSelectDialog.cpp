@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/Fonts.h"
 #include "platform/Keys.h"
+#include "platform/MessageBox.h"
 #include "ui/Colors.h"
 #include "ui/MainFrm.h"
 
@@ -171,6 +172,7 @@ bool CFolderSelectDialog::OnInitDialog() {
 }
 
 int CFolderSelectDialog::DoModal() {
+    platform::NoteModalShown();
     OnInitDialog();
     if (const Responder& responder = TestResponder()) {
         if (responder(*this) == kIdOk)

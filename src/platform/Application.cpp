@@ -21,13 +21,16 @@ bool PelApplication::PreDispatch(QWidget* receiver, const QKeyEvent& event, cons
         auto* view = qobject_cast<CFormView*>(w);
         if (view == nullptr)
             continue;
+        const unsigned mark = CFormView::ModalMark();
         if (down) {
             if (view->PreTranslateMessage(message)) {
                 view->NoteKeyDown(code);
+                view->AfterKeyHandler(code, true, mark);
                 return false;
             }
         } else if (view->HasKeyDown(code) && view->PreTranslateMessage(message)) {
             view->TakeKeyUp(code);
+            view->AfterKeyHandler(code, false, mark);
             return false;
         }
     }

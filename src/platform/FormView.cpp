@@ -1,6 +1,7 @@
 #include "platform/FormView.h"
 
 #include "platform/Keys.h"
+#include "platform/MessageBox.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -62,17 +63,34 @@ bool CFormView::TakeKeyUp(int code) {
     return keysDown_.erase(code) > 0;
 }
 
+unsigned CFormView::ModalMark() {
+    return platform::ModalCount();
+}
+
+void CFormView::AfterKeyHandler(int code, bool down, unsigned modalMark) {
+    if (platform::ModalCount() == modalMark)
+        return;
+    if (down)
+        TakeKeyUp(code);
+    OnModalClosed();
+}
+
 void CFormView::DeliverKeyDown(int code, bool repeat) {
+    const unsigned mark = ModalMark();
     NoteKeyDown(code);
     OnKeyDown(code, repeat);
     // The keypad driver's message translation: a digit also arrives as a character.
     if (vk::IsDigit(code))
         OnChar(code);
+    AfterKeyHandler(code, true, mark);
 }
 
 void CFormView::DeliverKeyUp(int code) {
-    if (TakeKeyUp(code))
-        OnKeyUp(code);
+    if (!TakeKeyUp(code))
+        return;
+    const unsigned mark = ModalMark();
+    OnKeyUp(code);
+    AfterKeyHandler(code, false, mark);
 }
 
 void CFormView::PostKeyUp(int code) {
@@ -107,7 +125,9 @@ bool CFormView::event(QEvent* event) {
         return true;
     }
     if (event->type() == PostedKeyUp::Kind()) {
+        const unsigned mark = ModalMark();
         OnKeyUp(static_cast<PostedKeyUp*>(event)->code);
+        AfterKeyHandler(0, false, mark);
         return true;
     }
     return QWidget::event(event);

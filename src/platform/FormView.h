@@ -40,6 +40,15 @@ public:
     // (a child editor, say); true consumes it.
     virtual bool PreTranslateMessage(const KeyMessage& message);
 
+    // Called after a key message of this view during which a modal box or dialog was
+    // open. The key-up of the key that opened it and the keys that closed it went to
+    // the box, so the view does here what their key-ups would have done.
+    virtual void OnModalClosed() {}
+    // A key handler of this view runs between these two: when it opened a modal box,
+    // the key's own key-up is not awaited any more and OnModalClosed follows.
+    static unsigned ModalMark();
+    void AfterKeyHandler(int code, bool down, unsigned modalMark);
+
     // Key delivery by the program's key dispatch: a key-up reaches the view only when
     // the same view took the same key's key-down since its last activation.
     void DeliverKeyDown(int code, bool repeat);

@@ -27,9 +27,23 @@ QMessageBox::Icon IconOf(unsigned flags) {
     }
 }
 
+unsigned& ModalCounter() {
+    static unsigned count = 0;
+    return count;
+}
+
 } // namespace
 
+unsigned ModalCount() {
+    return ModalCounter();
+}
+
+void NoteModalShown() {
+    ++ModalCounter();
+}
+
 int MessageBox(const QString& text, const QString& caption, unsigned flags) {
+    NoteModalShown();
     if (Responder())
         return Responder()(MessageBoxCall{text, caption, flags});
     QMessageBox box(IconOf(flags), caption, text, QMessageBox::Ok, QApplication::activeWindow());

@@ -34,4 +34,11 @@ int MessageBox(const QString& text, const QString& caption, unsigned flags);
 // Replaces the boxes on screen by `responder`; an empty one restores them.
 void SetMessageBoxResponder(MessageBoxResponder responder);
 
+// How many modal boxes and dialogs the program has opened so far. A key whose
+// key-down opens one sends its key-up to the box, and the key that closes the box
+// goes down there too: the view that opened it learns of it from this count.
+unsigned ModalCount();
+// Every modal box or dialog of the program is counted as it opens.
+void NoteModalShown();
+
 } // namespace platform

@@ -5,6 +5,7 @@
 #include "document/RealTimeClock.h"
 #include "platform/Application.h"
 #include "platform/Keys.h"
+#include "platform/MessageBox.h"
 #include "platform/Power.h"
 #include "ui/MainFrm.h"
 #include "ui/ParamEditors.h"
@@ -96,8 +97,10 @@ void CPELApp::SetBusy(bool busy) {
 }
 
 void CPELApp::ShowPowerOffDialog() {
-    if (powerOffDialog_)
-        powerOffDialog_->exec();
+    if (!powerOffDialog_)
+        return;
+    platform::NoteModalShown();
+    powerOffDialog_->exec();
 }
 
 void CPELApp::PowerOff() {

@@ -32,6 +32,7 @@ public:
     void OnUpdate(CView* sender, long hint, void* object) override;
     void OnKeyDown(int code, bool repeat) override;
     void OnKeyUp(int code) override;
+    void OnModalClosed() override;
     void OnTimer(int id) override;
 
     void LayoutLabels(int flags);

@@ -87,6 +87,15 @@ void CPELView::OnKeyUp(int code) {
         RunSoftKey(code, 0);
 }
 
+void CPELView::OnModalClosed() {
+    // The key-ups went to the box: the counter starts again and the trace is live again,
+    // unless the box started a capture, which restarts acquisition itself.
+    keyRepeat = 1;
+    keyDownSeen = false;
+    if (Doc().acquisitionMode == 'Y')
+        Doc().UpdateAllViews(nullptr, hint::kQueueTask);
+}
+
 bool CPELView::HandleViewKeyUp(int code) {
     switch (code) {
     case '0':

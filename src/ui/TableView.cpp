@@ -142,6 +142,12 @@ void CTableView::OnKeyUp(int code) {
         RunSoftKey(code);
 }
 
+void CTableView::OnModalClosed() {
+    shiftStep = 1;
+    keyDownSeen = false;
+    View().OnModalClosed();
+}
+
 void CTableView::RunSoftKey(int code) {
     CMainFrame* frame = MainFrame();
     switch (code) {

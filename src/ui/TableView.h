@@ -18,6 +18,7 @@ public:
     void OnActivateView(bool activate, CView* activated, CView* deactivated) override;
     void OnKeyDown(int code, bool repeat) override;
     void OnKeyUp(int code) override;
+    void OnModalClosed() override;
 
     void NextTrace();
     void ShiftCurrentTrace(int direction);

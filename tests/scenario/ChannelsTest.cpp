@@ -73,6 +73,16 @@ TEST_F(Channels, SlotKeysShowAndHideButNeverTheCurrentTrace) {
     EXPECT_EQ(SlotKey(1)->GetState(), 255);
 }
 
+TEST_F(Channels, AfterACancelledSaveTheTraceIsLiveAndTheNextKeyActs) {
+    h_->answers.push_back(platform::mb::kIdCancel);
+    h_->Tap(vk::kF11);
+    ASSERT_EQ(h_->boxes.size(), 1u);
+    const int traces = hints_.counts[hint::kNewTrace];
+    EXPECT_TRUE(h_->RunUntil([&] { return hints_.counts[hint::kNewTrace] >= traces + 2; }, 5000)) << "frozen";
+    h_->Tap(vk::kF6 + 1); // line 2 on at the first press
+    EXPECT_EQ(Doc().ch[1].state, 254);
+}
+
 TEST_F(Channels, PairModeDisablesTheOtherLine) {
     h_->Tap(vk::kF6 + 1); // line 2 shown
     ASSERT_EQ(Doc().ch[1].state, 254);

@@ -4,8 +4,13 @@
 #include "platform/Paths.h"
 #include "platform/Power.h"
 
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QWindow>
+#include <algorithm>
 
 namespace {
 
@@ -30,6 +35,25 @@ QString TextOf(int code) {
         return QStringLiteral("\r");
     return QString();
 }
+
+unsigned FlagsOf(const QMessageBox& box) {
+    unsigned flags = box.button(QMessageBox::Cancel) != nullptr ? platform::mb::kOkCancel : platform::mb::kOk;
+    switch (box.icon()) {
+    case QMessageBox::Critical:
+        return flags | platform::mb::kIconStop;
+    case QMessageBox::Question:
+        return flags | platform::mb::kIconQuestion;
+    case QMessageBox::Warning:
+        return flags | platform::mb::kIconExclamation;
+    case QMessageBox::Information:
+        return flags | platform::mb::kIconInformation;
+    default:
+        return flags;
+    }
+}
+
+constexpr int kEnter = 13;
+constexpr int kEscape = 27;
 
 } // namespace
 
@@ -63,14 +87,9 @@ void Harness::Launch(const QString& home, const QString& portPath) {
     } else {
         home_ = platform::AsFolder(home);
     }
-    platform::SetMessageBoxResponder([this](const platform::MessageBoxCall& call) {
-        boxes.push_back(call);
-        if (answers.empty())
-            return platform::mb::kIdOk;
-        const int answer = answers.front();
-        answers.pop_front();
-        return answer;
-    });
+    boxWatch_.setInterval(5);
+    QObject::connect(&boxWatch_, &QTimer::timeout, [this] { WatchForBoxes(); });
+    boxWatch_.start();
     platform::SetPowerOffHandler([this] { ++powerOffRequests; });
 
     platform::PlatformOptions options;
@@ -85,20 +104,71 @@ void Harness::Launch(const QString& home, const QString& portPath) {
 }
 
 Harness::~Harness() {
+    boxWatch_.stop();
     app_.reset();
     board_.reset();
-    platform::SetMessageBoxResponder(nullptr);
     platform::SetPowerOffHandler(nullptr);
 }
 
-void Harness::KeyDown(int code, bool autoRepeat) {
-    qt_handleKeyEvent(Frame().windowHandle(), QEvent::KeyPress, QtKeyOf(code), Qt::NoModifier, TextOf(code),
+void Harness::SendKey(QWindow* window, bool down, int code, bool autoRepeat) {
+    qt_handleKeyEvent(window, down ? QEvent::KeyPress : QEvent::KeyRelease, QtKeyOf(code), Qt::NoModifier, TextOf(code),
                       autoRepeat);
 }
 
+void Harness::KeyDown(int code, bool autoRepeat) {
+    held_.insert(code);
+    SendKey(Frame().windowHandle(), true, code, autoRepeat);
+    FlushReleases();
+}
+
 void Harness::KeyUp(int code, bool autoRepeat) {
-    qt_handleKeyEvent(Frame().windowHandle(), QEvent::KeyRelease, QtKeyOf(code), Qt::NoModifier, TextOf(code),
-                      autoRepeat);
+    if (!autoRepeat && releasedInBox_.erase(code) > 0)
+        return; // let go while the box it opened was up
+    if (!autoRepeat)
+        held_.erase(code);
+    SendKey(Frame().windowHandle(), false, code, autoRepeat);
+    FlushReleases();
+}
+
+void Harness::WatchForBoxes() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible() || box == answered_ || box->windowHandle() == nullptr)
+        return;
+    answered_ = box;
+    Answer(*box);
+}
+
+void Harness::Answer(QMessageBox& box) {
+    boxes.push_back(platform::MessageBoxCall{box.text(), box.windowTitle(), FlagsOf(box)});
+    // The operator lets go of the key that opened the box: its key-up goes to the box.
+    for (int code : held_) {
+        SendKey(box.windowHandle(), false, code);
+        releasedInBox_.insert(code);
+    }
+    held_.clear();
+    int answer = platform::mb::kIdOk;
+    if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+    }
+    const int key = answer == platform::mb::kIdOk ? kEnter : kEscape;
+    // The box closes on the key-down, as a question box on the instrument does.
+    SendKey(box.windowHandle(), true, key);
+    pendingReleases_.push_back(key);
+    if (box.isVisible()) {
+        ADD_FAILURE() << "the box \"" << box.text().toStdString() << "\" did not close on "
+                      << (key == kEnter ? "Enter" : "Escape");
+        box.done(answer == platform::mb::kIdOk ? QMessageBox::Ok : QMessageBox::Cancel);
+    }
+    // A box opened by a timer has no key call to return to: the key-ups follow from the loop.
+    QTimer::singleShot(0, &boxWatch_, [this] { FlushReleases(); });
+}
+
+void Harness::FlushReleases() {
+    std::vector<int> releases;
+    releases.swap(pendingReleases_);
+    for (int code : releases)
+        SendKey(Frame().windowHandle(), false, code);
 }
 
 void Harness::Tap(int code) {
@@ -120,7 +190,7 @@ void Harness::Run(int milliseconds) {
 }
 
 bool Harness::RunUntil(const std::function<bool()>& condition, int milliseconds) {
-    return QTest::qWaitFor(condition, milliseconds);
+    return QTest::qWaitFor(condition, std::max(milliseconds, kPatienceMs));
 }
 
 QImage Harness::Capture() {

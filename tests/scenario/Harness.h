@@ -2,7 +2,8 @@
 
 // The whole program in the test's process: the offscreen screen, the simulated board
 // on a pseudo-terminal, keys injected where real key presses enter, message boxes
-// answered from a script and recorded, and power-off requests recorded.
+// shown for real and answered as the operator does (the opening key let go into the
+// box, then Enter or Escape pressed and released), and power-off requests recorded.
 
 #include "document/PELDoc.h"
 #include "platform/MessageBox.h"
@@ -11,12 +12,17 @@
 #include "ui/PEL.h"
 
 #include <QImage>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <deque>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
+
+class QMessageBox;
 
 class Harness {
 public:
@@ -48,18 +54,35 @@ public:
 
     // Time passes: the event loop runs.
     void Run(int milliseconds);
+    // Runs until `condition` holds; false when it never did. `milliseconds` is what it
+    // takes on an idle machine; the wait goes on to kPatienceMs, so that a busy machine
+    // only makes a test slower, never fail.
     bool RunUntil(const std::function<bool()>& condition, int milliseconds);
+    static constexpr int kPatienceMs = 30000;
 
     // The screen as the operator sees it.
     QImage Capture();
 
-    // Answers for the next message boxes (OK when the script runs out), and the boxes shown.
+    // Answers for the next message boxes (OK when the script runs out: Enter, Cancel:
+    // Escape), and the boxes shown.
     std::deque<int> answers;
     std::vector<platform::MessageBoxCall> boxes;
     int powerOffRequests = 0;
 
 private:
     void Launch(const QString& home, const QString& portPath);
+    void SendKey(QWindow* window, bool down, int code, bool autoRepeat = false);
+    // Looks for a message box that waits for the operator, from any event loop.
+    void WatchForBoxes();
+    void Answer(QMessageBox& box);
+    // The key-ups of the keys that closed a box reach the screen once the box has gone.
+    void FlushReleases();
+
+    QTimer boxWatch_;
+    QPointer<QMessageBox> answered_;
+    std::set<int> held_;          // keys the test holds down
+    std::set<int> releasedInBox_; // held keys let go while a box was open
+    std::vector<int> pendingReleases_;
 
     std::unique_ptr<QTemporaryDir> temporaryHome_;
     QString home_;

@@ -240,16 +240,30 @@ TEST_F(Measurement, SavingACaptureWritesTheFullTrace) {
 
 TEST_F(Measurement, SavesRefusedWithAReason) {
     CPELDoc& doc = h_->Doc();
+    // After a box the operator closed, the trace is live without another key, and the
+    // next key acts once: the cursor moves one column.
+    const auto liveAgain = [&](const char* box) {
+        EXPECT_EQ(View().keyRepeat, 1) << box;
+        EXPECT_TRUE(WaitForTraces(2)) << box << ": the trace stayed frozen";
+        CDOCScale& scale = Scale();
+        const int cursor = scale._activeCursorIndex == 1 ? 1 : 0;
+        const int column = scale.GetCursorPx(cursor);
+        h_->Tap(column > 0 ? '4' : '6');
+        EXPECT_EQ(std::abs(scale.GetCursorPx(cursor) - column), 1) << box;
+    };
     doc.currentTrace = &doc.ch[3];
     h_->Tap(vk::kF11);
     ASSERT_EQ(h_->boxes.size(), 1u);
     EXPECT_TRUE(h_->boxes[0].text.startsWith(QStringLiteral("Сохранение невозможно.")));
     EXPECT_EQ(doc.acquisitionMode, 'Y');
+    liveAgain("a stored trace");
 
     doc.currentTrace = &doc.ch[0];
     platform::SetFreeSpaceForTesting(100000);
     h_->Tap(vk::kF11);
+    liveAgain("no room for a reflectogram");
     h_->Tap(vk::kEnter);
+    liveAgain("no room for a screen copy");
     ASSERT_EQ(h_->boxes.size(), 3u);
     for (std::size_t i = 1; i < 3; ++i) {
         EXPECT_EQ(h_->boxes[i].text, QStringLiteral("Недостаточно места на диске"));
@@ -264,6 +278,11 @@ TEST_F(Measurement, SavesRefusedWithAReason) {
     h_->Tap(vk::kF11);
     EXPECT_EQ(doc.acquisitionMode, 'Y');
     EXPECT_TRUE(h_->App().IsInputEnabled());
+    liveAgain("the question cancelled");
+    h_->answers.push_back(platform::mb::kIdCancel);
+    h_->Tap(vk::kEnter);
+    liveAgain("the screen copy cancelled");
+    EXPECT_TRUE(platform::FindFiles(doc.storageFolder + QStringLiteral("SCREEN *.png")).empty());
 }
 
 TEST_F(Measurement, ScreenCopyIsThePictureOnScreen) {
