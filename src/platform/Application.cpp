@@ -1,10 +1,15 @@
 #include "platform/Application.h"
 
+#include "platform/KeyHold.h"
 #include "platform/Keys.h"
+#include "platform/Trace.h"
 
 #include <QKeyEvent>
 
-PelApplication::PelApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+PelApplication::PelApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    if (!platform::AskForDetectableAutoRepeat())
+        platform::Trace("The X server keeps sending key-ups while a key is held\n");
+}
 
 bool PelApplication::PreDispatch(QWidget* receiver, const QKeyEvent& event, const KeyFilter& filter) {
     const bool down = event.type() == QEvent::KeyPress;

@@ -14,6 +14,9 @@
 
 #include <unistd.h>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 int CountColour(const QImage& image, const QRect& area, QRgb colour) {
@@ -207,4 +210,30 @@ TEST_F(RealWindow, AnOperatorMeasuresCapturesComparesAndExports) {
     ASSERT_TRUE(saved.GetInt(QStringLiteral("KS-518"), QStringLiteral("aStop"), value));
     EXPECT_EQ(value, 1);
     EXPECT_EQ(pel_.state(), QProcess::Running) << "the program kept running throughout";
+}
+
+TEST_F(RealWindow, AHeldKeyIsOnePressHoweverBusyTheMachine) {
+    // Both cores busy, as on a workstation that is compiling.
+    std::vector<std::unique_ptr<QProcess>> load;
+    for (int i = 0; i < 2; ++i) {
+        load.push_back(std::make_unique<QProcess>());
+        load.back()->start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+    }
+    // A real hold through the server's keyboard (keys sent to a window directly never repeat).
+    Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window_});
+    Xdotool({QStringLiteral("keydown"), QStringLiteral("Return")});
+    QThread::msleep(1400);
+    const auto copiesWhileHeld = platform::FindFiles(Save() + QStringLiteral("SCREEN *.png")).size();
+    Xdotool({QStringLiteral("keyup"), QStringLiteral("Return")});
+    QThread::msleep(800);
+    Key(QStringLiteral("Escape"), 800); // the question that the release opened, declined
+    for (auto& process : load) {
+        process->kill();
+        process->waitForFinished(2000);
+    }
+    EXPECT_EQ(copiesWhileHeld, 0u) << "a screen copy nobody confirmed";
+    EXPECT_TRUE(platform::FindFiles(Save() + QStringLiteral("SCREEN *.png")).empty());
+    // The box has gone: one Enter asks again, a second one saves exactly one copy.
+    EXPECT_EQ(ScreenCopy().size(), QSize(640, 480));
+    EXPECT_EQ(platform::FindFiles(Save() + QStringLiteral("SCREEN *.png")).size(), 1u);
 }
