@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
                                         QStringLiteral("Symbolic link to the slave device, kept pointing at it."),
                                         QStringLiteral("PATH"));
     const QCommandLineOption faultOption(
-        QStringLiteral("fault"), QStringLiteral("none, no-answer, late, garbage, cut, no-task, reopen or error."),
+        QStringLiteral("fault"),
+        QStringLiteral("none, no-answer, late, garbage, cut, no-task, reopen, error or lost-half."),
         QStringLiteral("NAME"), QStringLiteral("none"));
     const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of the noise."),
                                         QStringLiteral("N"));

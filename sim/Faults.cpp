@@ -7,7 +7,7 @@ namespace sim {
 
 namespace {
 
-const std::array<std::pair<Fault, const char*>, 8> kFaultNames = {{
+const std::array<std::pair<Fault, const char*>, 9> kFaultNames = {{
     {Fault::None, "none"},
     {Fault::NoAnswer, "no-answer"},
     {Fault::LateAnswer, "late"},
@@ -16,6 +16,7 @@ const std::array<std::pair<Fault, const char*>, 8> kFaultNames = {{
     {Fault::NoTaskInsteadOfTrace, "no-task"},
     {Fault::ReopenLink, "reopen"},
     {Fault::ErrorInsteadOfTrace, "error"},
+    {Fault::LostHalf, "lost-half"},
 }};
 
 QByteArray RandomBytes(std::mt19937& random) {
@@ -71,6 +72,10 @@ std::optional<Transmission> Respond(BoardModel& model, const QByteArray& frame, 
     case Fault::CutReply:
         if (out.bytes.size() >= kShortestCutReply)
             out.pauseAfter = out.bytes.size() / 2;
+        break;
+    case Fault::LostHalf:
+        if (out.bytes.size() >= kShortestCutReply)
+            out.bytes.truncate(out.bytes.size() / 2);
         break;
     default:
         break;

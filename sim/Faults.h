@@ -21,15 +21,16 @@ enum class Fault {
     NoTaskInsteadOfTrace, // ":?" to every 'Z'
     ReopenLink,           // closes the pseudo-terminal and opens a new one, then clears itself
     ErrorInsteadOfTrace,  // ":E" + kTraceErrorCode to every 'Z'
+    LostHalf,             // every reply longer than 20 bytes loses its second half on the line
 };
 
-// "none", "no-answer", "late", "garbage", "cut", "no-task", "reopen", "error"
+// "none", "no-answer", "late", "garbage", "cut", "no-task", "reopen", "error", "lost-half"
 std::optional<Fault> FaultFromName(const QString& name);
 QString FaultName(Fault fault);
 
 inline constexpr std::chrono::milliseconds kLateAnswerDelay{700};
 inline constexpr std::chrono::milliseconds kCutPause{20};
-inline constexpr qsizetype kShortestCutReply = 21;
+inline constexpr qsizetype kShortestCutReply = 21; // also the shortest reply that loses its half
 inline constexpr qsizetype kLongestGarbage = 64;
 // The two code bytes of the ":E" reply to a 'Z' under ErrorInsteadOfTrace (averaging above 128).
 inline constexpr char kTraceErrorCode[] = "N1";

@@ -356,10 +356,9 @@ TEST_F(Measurement, ACaptureThatCannotBeWrittenIsReportedAndNotNamed) {
 }
 
 TEST_F(Measurement, ACaptureCutShortIsNotSaved) {
-    h_->Board().SetFault(sim::Fault::CutReply);
+    h_->Board().SetFault(sim::Fault::LostHalf);
     h_->Tap(vk::kF11);
-    // Three attempts, each cut; the rest of a cut reply is read as the start of the
-    // next reply, so the link needs a few repeats between attempts.
+    // Three attempts, each with half the trace lost on the line.
     ASSERT_TRUE(h_->RunUntil([&] { return h_->boxes.size() == 2; }, 30000));
     EXPECT_TRUE(h_->boxes[1].text.startsWith(QStringLiteral("Рефлектограмма принята не полностью.")));
     EXPECT_FALSE(platform::FileExists(h_->Doc().storageFolder + QStringLiteral("[save].pel")));
