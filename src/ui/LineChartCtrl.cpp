@@ -117,6 +117,8 @@ void CLineChartCtrl::CreateBuffers(int width, int height) {
         strip = BlackImage(kStripWidth, height);
     }
     backgroundDirty_ = true;
+    backgroundRect_.reset();
+    targetRect_.reset();
 }
 
 bool CLineChartCtrl::AddSeries(std::uint32_t color, int offset, int minimum, int maximum, const std::uint8_t* data) {
@@ -194,18 +196,22 @@ void CLineChartCtrl::Draw(const ChartRect& rect) {
     const CChartSeries& scale = *series_.front();
     const double range = static_cast<double>(scale.maximum) - static_cast<double>(scale.minimum);
 
-    if (!backgroundOn_) {
+    if (!backgroundOn_ && targetRect_ == rect) {
         // Capture display: keep every trace drawn so far, only take the cursor lines away.
         if (cursorsShown_) {
             RestoreStrips(rect);
         }
     } else {
-        if (backgroundDirty_) {
+        // The grid, centre line and labels are laid out for one rectangle only; traces
+        // piled up in another one would no longer sit on their grid either.
+        if (backgroundDirty_ || backgroundRect_ != rect) {
             backgroundDirty_ = false;
+            backgroundRect_ = rect;
             RebuildBackground(rect, range, scale.dataSize);
         }
         CopyBlock(target_, QPoint(0, rect.top), background_, QRect(0, rect.top, rect.Width(), rect.Height()));
     }
+    targetRect_ = rect;
 
     DrawTraces(rect);
     SaveStrips(rect);
@@ -214,6 +220,12 @@ void CLineChartCtrl::Draw(const ChartRect& rect) {
 
 void CLineChartCtrl::DrawCursors(const ChartRect& rect) {
     if (!HasBuffers() || !cursorsShown_) {
+        return;
+    }
+    if (targetRect_ != rect) {
+        // The strips hold pixels of another rectangle's picture: putting them back here
+        // would paint an old grid into the new one.
+        Draw(rect);
         return;
     }
     RestoreStrips(rect);

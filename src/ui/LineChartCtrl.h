@@ -6,7 +6,9 @@
 // The chart is not a widget. Its owner creates the off-screen pictures once (CreateBuffers),
 // calls Draw or DrawCursors from its own paint handler and copies Target() to the screen.
 // Grid and labels live in a background picture that is rebuilt only after an axis or label
-// change; a cursor move repaints two 8-pixel-wide strips only.
+// change or when the chart's rectangle is not the one it was drawn for (legend lines, the
+// library's shortened chart and view switches move the plot); a cursor move repaints two
+// 8-pixel-wide strips only.
 //
 // Lines are drawn with 1-pixel cosmetic pens with flat caps and no antialiasing: a line
 // covers its start pixel but not its end pixel, so the pictures have the same pixels as the
@@ -20,6 +22,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -123,10 +126,12 @@ public:
     bool BackgroundOn() const { return backgroundOn_; }
     void SetBackgroundOn(bool on) { backgroundOn_ = on; }
 
-    // Full drawing of the chart's rectangle, ending with the cursors.
+    // Full drawing of the chart's rectangle, ending with the cursors. In a rectangle other
+    // than the last one drawn, the capture display starts again from the clean background.
     void Draw(const ChartRect& rect);
     void Draw(const QRect& rect) { Draw(ChartRect::FromQRect(rect)); }
-    // Cursor-only redraw.
+    // Cursor-only redraw; in a rectangle other than the last one drawn it is a full drawing,
+    // since the picture and the saved strips belong to the old one.
     void DrawCursors(const ChartRect& rect);
     void DrawCursors(const QRect& rect) { DrawCursors(ChartRect::FromQRect(rect)); }
 
@@ -149,6 +154,10 @@ private:
     QImage target_;
     QImage background_;
     std::array<QImage, 2> strips_; // one per cursor
+    // The rectangles the background and the target (with its saved strips) were drawn for;
+    // empty while nothing has been drawn in that picture.
+    std::optional<ChartRect> backgroundRect_;
+    std::optional<ChartRect> targetRect_;
 
     double horizontalStep_ = 8.0; // in point columns
     double verticalStep_ = 8.0;   // in trace units

@@ -230,7 +230,9 @@ void CPELView::paintEvent(QPaintEvent*) {
         chart_.CreateBuffers();
     chartRect_ = rect().adjusted(0, topOffset_, 0, -legendHeight_);
     const CDOCScale& scale = Display().scale;
-    // The grid and labels are drawn again only when the axis or its labels changed.
+    // The chart renders its grid and labels again only when told of an axis or label change
+    // here (or when its rectangle moved, which it sees itself), so a repaint for a new trace
+    // only copies the background.
     if (scale.GetPixelsPerTick() != axisStep_ || scale.GetFirstTickColumn() != axisFirstColumn_) {
         axisStep_ = scale.GetPixelsPerTick();
         axisFirstColumn_ = scale.GetFirstTickColumn();

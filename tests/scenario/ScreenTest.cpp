@@ -5,7 +5,9 @@
 
 #include "device/BatteryView.h"
 #include "device/SettingView.h"
+#include "document/ReflectogramFile.h"
 #include "library/LinesView.h"
+#include "library/MyListCtrl.h"
 #include "library/StatisticsView.h"
 #include "link/ProtocolKS518_Ref.h"
 #include "platform/Files.h"
@@ -18,8 +20,12 @@
 
 #include <QLabel>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <map>
+#include <vector>
 
 namespace {
 
@@ -42,7 +48,32 @@ QRect InFrame(QWidget* widget, CMainFrame& frame) {
     return QRect(widget->mapTo(&frame, QPoint(0, 0)), widget->size());
 }
 
-// The RGB of a colour word 0x00BBGGRR.
+// A stored reflectogram of the shortest range, at `first` on the left half of its chart and
+// at `second` on the right half.
+QByteArray TwoLevelReflectogram(int first, int second) {
+    reflectogram::Header header;
+    header.sampleCount = reflectogram::kMaxSamples;
+    header.storedKU = 1500;
+    std::vector<std::uint8_t> samples(reflectogram::kMaxSamples, static_cast<std::uint8_t>(second));
+    std::fill_n(samples.begin(), kSeriesPoints / 2, static_cast<std::uint8_t>(first));
+    return reflectogram::Encode(header, samples.data());
+}
+
+// Per screen row inside `area`, the number of pixels of `colour`, leaving out `skip`.
+std::map<int, int> RowCounts(const QImage& screen, const QRect& area, QRgb colour, const QRect& skip = QRect()) {
+    std::map<int, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (screen.pixel(x, y) == colour && !skip.contains(x, y))
+                ++counts[y];
+    return counts;
+}
+
+int FullestRow(const std::map<int, int>& counts) {
+    const auto fullest = std::max_element(counts.begin(), counts.end(),
+                                          [](const auto& a, const auto& b) { return a.second < b.second; });
+    return fullest == counts.end() ? -1 : fullest->first;
+}
 
 } // namespace
 
@@ -219,4 +250,93 @@ TEST(Screen, ThePowerOffDialogEndsWithThePowerOff) {
     ASSERT_EQ(labels.size(), 1);
     EXPECT_EQ(labels[0]->text(), QStringLiteral("Подготовка к\nвыключению прибора..."));
     h.Frame().KillTimer(CMainFrame::kPowerOffTimer);
+}
+
+// Grid, centre line and distance labels as the operator reads them, in every size the chart
+// takes: the library's shortened chart, the view after leaving it, one to five legend lines.
+TEST(Screen, ChartGridAndLabelsBelongToEveryChartSize) {
+    Harness h;
+    CMainFrame& frame = h.Frame();
+    CPELView& view = *frame.pelView;
+    const QString storage = h.Doc().storageFolder;
+    ASSERT_TRUE(platform::CreateFolderPath(storage));
+    // "А" gives the red trace of slot 2 at +50 and at -50; the others lie elsewhere.
+    ASSERT_TRUE(platform::WriteFileAtomically(storage + QStringLiteral("А.pel"), TwoLevelReflectogram(50, -50)));
+    ASSERT_TRUE(platform::WriteFileAtomically(storage + QStringLiteral("Б.pel"), TwoLevelReflectogram(100, 100)));
+    ASSERT_TRUE(platform::WriteFileAtomically(storage + QStringLiteral("В.pel"), TwoLevelReflectogram(-100, -100)));
+
+    const auto check = [&](const char* size, int legendLines) {
+        SCOPED_TRACE(testing::Message() << size << ", " << legendLines << " legend lines");
+        int shownLines = 0;
+        for (int slot = 0; slot < 5; ++slot)
+            shownLines += view.LegendLine(slot)->height() > 0;
+        ASSERT_EQ(shownLines, legendLines);
+        const QImage screen = h.Capture();
+        const QRect chart(view.mapTo(&frame, view.ChartRectangle().topLeft()), view.ChartRectangle().size());
+        const int plotBottom = chart.bottom() + 1 - 12; // the first row of the label band
+
+        // The centre line lies midway between the +50 and the -50 trace.
+        const std::map<int, int> centre = RowCounts(screen, chart, RgbOf(0x646464));
+        const int centreRow = FullestRow(centre);
+        ASSERT_GE(centreRow, 0);
+        EXPECT_GT(centre.at(centreRow), 100);
+        std::map<int, int> red = RowCounts(screen, chart, RgbOf(0x0000FF));
+        const int firstRow = FullestRow(red);
+        ASSERT_GE(firstRow, 0);
+        EXPECT_GT(red[firstRow], 100);
+        red.erase(firstRow);
+        const int secondRow = FullestRow(red);
+        ASSERT_GE(secondRow, 0);
+        EXPECT_GT(red[secondRow], 100);
+        EXPECT_LE(std::abs(firstRow + secondRow - 2 * centreRow), 1)
+            << "centre line at " << centreRow << ", traces at " << firstRow << " and " << secondRow;
+
+        // Label grey only in the band under the plot; the grey cursor's strip is left out.
+        const int greyCursor = view.Chart().CursorColumn(view.Chart().ActiveCursor() == 1 ? 2 : 1);
+        const QRect cursorStrip(chart.left() + greyCursor + 1, 0, CLineChartCtrl::kStripWidth, screen.height());
+        const QRect wholeView(view.mapTo(&frame, QPoint(0, 0)), view.size());
+        int inBand = 0;
+        std::vector<int> strayRows;
+        for (const auto& [row, count] : RowCounts(screen, wholeView, RgbOf(0x7F7F7F), cursorStrip)) {
+            if (row >= plotBottom && row <= chart.bottom())
+                inBand += count;
+            else
+                strayRows.push_back(row);
+        }
+        EXPECT_EQ(strayRows, std::vector<int>{})
+            << "label grey outside the band " << plotBottom << ".." << chart.bottom();
+        EXPECT_GT(inBand, 50) << "the distance labels";
+    };
+
+    // The live lines lie on the centre line while no cable answers: each is moved off it
+    // (held key 1 / 7 shifts the current trace by 1, 2, 3, ... steps).
+    h.Hold('1', 5);
+    h.Tap(vk::kF6 + 1);
+    h.Tap('3');
+    h.Hold('7', 5);
+    ASSERT_EQ(h.Doc().currentTrace, &h.Doc().ch[1]);
+    ASSERT_GT(h.Doc().ch[0].shift.GetIndex(), 10);
+    ASSERT_LT(h.Doc().ch[1].shift.GetIndex(), -10);
+
+    h.Tap(vk::kF1);
+    ASSERT_EQ(frame.GetActiveView(), frame.statisticsView);
+    CMyListCtrl& list = *frame.statisticsView->List();
+    for (const auto& [name, key] : {std::pair{"А", vk::kF6 + 2}, {"Б", vk::kF6 + 3}, {"В", vk::kF10}}) {
+        const QString file = QString::fromUtf8(name);
+        for (int guard = 0; guard < 5 && list.SelectedName() != file; ++guard)
+            h.Tap(list.FindItem(file) > list.FindItem(list.SelectedName()) ? '7' : '1');
+        h.Tap(key);
+    }
+    check("library", 0);
+    h.Tap(vk::kF5);
+    ASSERT_EQ(frame.GetActiveView(), frame.tableView);
+    check("after the library", 5);
+
+    h.Tap('3'); // slot 2 becomes the current trace, so both lines can be hidden
+    const std::vector<std::pair<int, int>> steps = {
+        {vk::kF6, 4}, {vk::kF6 + 1, 3}, {vk::kF10, 2}, {vk::kF6 + 3, 1}, {vk::kF6, 2}};
+    for (const auto& [key, lines] : steps) {
+        h.Tap(key);
+        check("legend lines", lines);
+    }
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <set>
 #include <vector>
 
@@ -87,15 +88,16 @@ int LabelWidth(const QString& text) {
 // [left, left + width of text), are exactly those of the reference text. A grid line
 // crosses the text cell's top rows; those rows never hold glyph pixels of digits at this
 // size, but the grid column is left out anyway.
-bool LabelShown(const CLineChartCtrl& chart, const QString& text, int left, int gridColumn = -1) {
-    const QImage reference = ReferenceText(text, QPoint(left, kLabelTop));
+bool LabelShown(const CLineChartCtrl& chart, const QString& text, int left, int gridColumn = -1,
+                int labelTop = kLabelTop) {
+    const QImage reference = ReferenceText(text, QPoint(left, labelTop));
     const int height = QFontMetrics(LabelFont()).height();
     int textPixels = 0;
     for (int x = left; x < left + LabelWidth(text); ++x) {
         if (x == gridColumn) {
             continue;
         }
-        for (int y = kLabelTop; y < kLabelTop + height; ++y) {
+        for (int y = labelTop; y < labelTop + height; ++y) {
             const bool expected = reference.pixel(x, y) == Rgb(kLabelText);
             const bool shown = chart.Target().pixel(x, y) == Rgb(kLabelText);
             if (expected != shown) {
@@ -445,6 +447,59 @@ TEST(LineChartBackground, GridIsRenderedAgainOnlyAfterAnAxisOrLabelChange) {
     chart.SetAxis(100.0, 25.0, 100.0);
     chart.Draw(kChart);
     EXPECT_TRUE(LabelShown(chart, "70", 205 - LabelWidth("70") / 2, 205));
+}
+
+TEST(LineChartBackground, GridCentreLineAndLabelsFollowTheRectangle) {
+    const Points points = Flat(50);
+    const QStringList labels = {"0", "100", "200", "300", "400", "500"};
+    const auto setUp = [&](CLineChartCtrl& chart) {
+        Prepare(chart); // lines at 5, 105, ..., 505
+        chart.SetLabels(1, &labels);
+        chart.AddSeries(kBlue, 0, -128, 128, points.data());
+        chart.EnableCursors();
+        chart.SetCursorPos(1, 120);
+        chart.SetCursorPos(2, 320);
+    };
+    // One legend line fewer, the library's shortened chart, and back to the full height;
+    // each reached by a full draw, a cursor-only redraw and a capture-display draw.
+    const std::array<ChartRect, 3> rects = {ChartRect{0, 20, 510, 315}, ChartRect{0, 20, 510, 296}, kChart};
+    for (int way = 0; way < 3; ++way) {
+        CLineChartCtrl chart;
+        setUp(chart);
+        chart.Draw(kChart);
+        for (const ChartRect& rect : rects) {
+            chart.SetCursorPos(1, 220);
+            if (way == 0) {
+                chart.Draw(rect);
+            } else if (way == 1) {
+                chart.DrawCursors(rect);
+            } else {
+                chart.SetBackgroundOn(false);
+                chart.Draw(rect);
+            }
+            // The centre line lies midway between a +50 and a -50 trace.
+            const ChartRect plot = chart::PlotArea(rect);
+            const int twiceMidway =
+                chart::ValueY(Byte(50), 0, -128, 128, plot) + chart::ValueY(Byte(-50), 0, -128, 128, plot);
+            int centre = -1;
+            for (int y = rect.top; y < rect.bottom && centre < 0; ++y) {
+                centre = PixelAt(chart, 300, y) == Rgb(kCentreLine) ? y : -1;
+            }
+            EXPECT_LE(std::abs(2 * centre - twiceMidway), 1) << "way " << way << " bottom " << rect.bottom;
+            EXPECT_TRUE(LabelShown(chart, "300", 305 - LabelWidth("300") / 2, 305, plot.bottom - 1))
+                << "way " << way << " bottom " << rect.bottom;
+
+            // Inside the rectangle, the picture of a chart that only ever drew this one.
+            CLineChartCtrl fresh;
+            setUp(fresh);
+            fresh.SetCursorPos(1, 220);
+            fresh.Draw(rect);
+            const QRect area(rect.left, rect.top, rect.Width(), rect.Height());
+            EXPECT_TRUE(chart.Target().copy(area) == fresh.Target().copy(area))
+                << "way " << way << " bottom " << rect.bottom;
+            chart.SetBackgroundOn(true);
+        }
+    }
 }
 
 TEST(LineChartBackground, CaptureDisplayKeepsEarlierTracesUntilNormalDisplayReturns) {
