@@ -107,12 +107,30 @@ bool CPELDoc::SetChannelState(int index, std::int32_t state) {
     if (!validState || index < 0 || index >= kSlotCount)
         return false;
     ch[static_cast<std::size_t>(index)].state = state;
+    KeepCurrentTraceShown();
     displayParams = SelectReference();
     ch[0].CopyParams(*displayParams, false);
     ch[1].CopyParams(*displayParams, false);
     for (std::size_t i = 2; i < ch.size(); ++i)
         ch[i].ExtractPoints(*displayParams, 1);
     return true;
+}
+
+void CPELDoc::KeepCurrentTraceShown() {
+    // The current trace is the one the keys shift and the menus mark; a hidden one could
+    // be neither seen nor switched on again, since its marked key is refused. A shown
+    // line takes over, line 2 before line 1, then a shown stored trace; when nothing is
+    // shown at all, line 1 is shown.
+    if (currentTrace != nullptr && currentTrace->state == slot_state::kShown)
+        return;
+    for (const std::size_t slot : {1, 0, 2, 3, 4}) {
+        if (ch[slot].state == slot_state::kShown) {
+            currentTrace = &ch[slot];
+            return;
+        }
+    }
+    ch[0].state = slot_state::kShown;
+    currentTrace = &ch[0];
 }
 
 void CPELDoc::SetLineCodesFromCurrentTrace() {

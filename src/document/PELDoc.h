@@ -70,6 +70,7 @@ public:
     void SetOutParams(char modeLetter);
     // The slot whose parameters the chart and the other slots follow.
     CChannel* SelectReference();
+    // Sets a slot's state; the current trace stays a shown one (see KeepCurrentTraceShown).
     bool SetChannelState(int index, std::int32_t state);
     // Deletes every stored reflectogram and screen copy.
     int DeleteAllStored();
@@ -103,5 +104,6 @@ public:
 private:
     DocumentSettings Settings();
     void ApplyDefaults();
+    void KeepCurrentTraceShown();
     void SetLineCodesFromCurrentTrace();
 };

@@ -230,22 +230,11 @@ void CStatisticsView::RefreshStoredKeys() {
         frame->btnsH->ButtonForKey(kF3)->SetStateText(button_state::kDisabled, QString::fromUtf8(kDeleteSelectedLabel));
         frame->btnsH->ButtonForKey(kF4)->SetStateText(button_state::kDisabled, QString::fromUtf8(kDeleteAllLabel));
     }
-    KeepCurrentTraceShown();
     for (int slot = kFirstStoredSlot; slot <= kLastStoredSlot; ++slot)
         frame->btnsV->GetButton(slot)->SetStateText(doc.ch[static_cast<std::size_t>(slot)].state,
                                                     StoredKeyCaption(list_->SlotName(slot)));
     MarkCurrentTraceKey();
     list_->viewport()->update();
-}
-
-void CStatisticsView::KeepCurrentTraceShown() {
-    // A stored trace that is no longer shown cannot stay the current one: a shown line
-    // takes over, line 2 before line 1.
-    CPELDoc& doc = Doc();
-    const CChannel* current = doc.currentTrace;
-    if (current == nullptr || current->number < kLineSlots || current->state == slot_state::kShown)
-        return;
-    doc.currentTrace = doc.ch[1].state == slot_state::kShown ? &doc.ch[1] : &doc.ch[0];
 }
 
 void CStatisticsView::MarkCurrentTraceKey() {

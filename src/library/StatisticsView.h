@@ -62,7 +62,6 @@ private:
     void LabelSoftKeys();
     void EmptyHiddenSlots();
     void ForgetUnlistedSlots();
-    void KeepCurrentTraceShown();
     void MarkCurrentTraceKey();
     void RefreshPreview();
 

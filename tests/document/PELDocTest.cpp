@@ -123,6 +123,19 @@ TEST_F(Document, ChannelStateFollowsTheReference) {
 
     ASSERT_TRUE(doc->SetChannelState(3, 0));
     EXPECT_EQ(doc->displayParams, &doc->ch[0]);
+
+    // The current trace stays a shown one: a hidden stored trace hands it to a shown
+    // line, line 2 first; with nothing else shown, line 1 is shown again.
+    ASSERT_TRUE(doc->SetChannelState(3, 254));
+    doc->currentTrace = &stored;
+    ASSERT_TRUE(doc->SetChannelState(0, 1));
+    ASSERT_TRUE(doc->SetChannelState(1, 254));
+    ASSERT_TRUE(doc->SetChannelState(3, 1));
+    EXPECT_EQ(doc->currentTrace, &doc->ch[1]);
+    ASSERT_TRUE(doc->SetChannelState(1, 1)); // the current trace, and the last one shown
+    EXPECT_EQ(doc->currentTrace, &doc->ch[0]);
+    EXPECT_EQ(doc->ch[0].state, 254);
+    EXPECT_EQ(doc->displayParams, &doc->ch[0]);
 }
 
 TEST_F(Document, WindowTaskFromTheShownLines) {

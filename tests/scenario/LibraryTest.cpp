@@ -286,6 +286,27 @@ TEST_F(Library, LinesAreShownAndHiddenWithF6AndF7) {
     EXPECT_EQ(KeyV(vk::kF6)->GetState(), 255);
 }
 
+TEST_F(Library, DeletingTheCurrentStoredTraceWithTheLinesHiddenShowsLineOne) {
+    Write(QStringLiteral("А"), Reflectogram(10));
+    Write(QStringLiteral("Б"), Reflectogram(20));
+    EnterFrom(Frame().tableView);
+    h_->Tap(kF8); // А shown in slot 2
+    h_->Tap(vk::kF5);
+    h_->Tap('3'); // slot 2 becomes the current trace (line 2 is hidden)
+    ASSERT_EQ(Doc().currentTrace, &Doc().ch[2]);
+    h_->Tap(vk::kF6); // line 1 off
+    ASSERT_EQ(Doc().ch[0].state, 1);
+    h_->Tap(vk::kF1);
+    h_->Tap(kF3); // А deleted: nothing would be shown
+    EXPECT_EQ(Doc().currentTrace, &Doc().ch[0]);
+    EXPECT_EQ(Doc().ch[0].state, 254);
+    EXPECT_EQ(KeyV(vk::kF6)->GetState(), 255);
+    h_->Tap(vk::kF5);
+    EXPECT_EQ(Frame().GetActiveView(), Frame().tableView);
+    EXPECT_EQ(KeyV(vk::kF6)->GetState(), 255);
+    EXPECT_EQ(Frame().pelView->LegendLine(0)->height(), 20) << "line 1's legend line is shown";
+}
+
 TEST_F(Library, ADamagedFileIsReportedAndLeavesTheSlotEmpty) {
     Write(QStringLiteral("БИТЫЙ"), QByteArray(40, '\x05'));
     EnterFrom(Frame().pelView);
