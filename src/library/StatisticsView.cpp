@@ -446,17 +446,17 @@ void CStatisticsView::CommitName() {
             FinishNaming();
         return;
     }
-    const QString target = FileOf(Doc().storageFolder, name);
-    if (platform::FileExists(target)) {
+    const bool exists = platform::FileExists(FileOf(Doc().storageFolder, name));
+    if (exists) {
         if (platform::MessageBox(QString::fromUtf8(kOverwriteQuestion), QString(),
                                  platform::mb::kOkCancel | platform::mb::kIconQuestion) != platform::mb::kIdOk) {
             if (!OpenNameEditor(name))
                 FinishNaming();
             return;
         }
-        platform::DeleteFile(target);
     }
-    if (!StoreUnderName(name)) {
+    // The old file goes only by the new one taking its name: never neither of them.
+    if (!StoreUnderName(name, exists ? Naming::kReplace : Naming::kKeepExisting)) {
         platform::MessageBox(platform::ErrorText(platform::LastError()), QString::fromUtf8(kSaveErrorCaption),
                              platform::mb::kOk | platform::mb::kIconStop);
         list_->FillList(&Doc());
@@ -467,9 +467,12 @@ void CStatisticsView::CommitName() {
     FinishNaming();
 }
 
-bool CStatisticsView::StoreUnderName(const QString& name) {
+bool CStatisticsView::StoreUnderName(const QString& name, Naming naming) {
     const QString& folder = Doc().storageFolder;
-    if (!platform::RenameFile(FileOf(folder, QLatin1String(kSaveName)), FileOf(folder, name)))
+    const QString recording = FileOf(folder, QLatin1String(kSaveName));
+    const bool stored = naming == Naming::kReplace ? platform::ReplaceFile(recording, FileOf(folder, name))
+                                                   : platform::RenameFile(recording, FileOf(folder, name));
+    if (!stored)
         return false;
     list_->SetItemName(list_->FindItem(QLatin1String(kSaveName)), name);
     list_->SetSelectedName(name);

@@ -78,7 +78,8 @@ private:
     bool OpenNameEditor(const QString& text);
     void DestroyEditor();
     void CommitName();
-    bool StoreUnderName(const QString& name);
+    enum class Naming { kKeepExisting, kReplace };
+    bool StoreUnderName(const QString& name, Naming naming);
     void FinishNaming();
 
     CMyListCtrl* list_ = nullptr;

@@ -151,6 +151,14 @@ bool RenameFile(const QString& from, const QString& to) {
     return ::rename(source.constData(), target.constData()) == 0 || Fail();
 }
 
+bool ReplaceFile(const QString& from, const QString& to) {
+    const QByteArray target = Native(to);
+    if (::rename(Native(from).constData(), target.constData()) != 0)
+        return Fail();
+    SyncFolderOf(target);
+    return true;
+}
+
 bool CopyFile(const QString& from, const QString& to, bool failIfExists) {
     if (failIfExists && (FileExists(to) || FolderExists(to))) {
         lastError = EEXIST;

@@ -50,6 +50,9 @@ bool FolderExists(const QString& path);
 bool DeleteFile(const QString& path);
 // Fails, leaving both names alone, when `to` already exists.
 bool RenameFile(const QString& from, const QString& to);
+// Renames over `to` when it exists: in one step, so that `to` names the old file or the
+// new one at every moment, a power cut included. Fails when `to` is a folder.
+bool ReplaceFile(const QString& from, const QString& to);
 // Copies a file through a temporary file beside the target, so that the target is
 // either the old file or the whole new one.
 bool CopyFile(const QString& from, const QString& to, bool failIfExists);

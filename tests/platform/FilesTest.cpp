@@ -65,7 +65,7 @@ TEST_F(Files, FindReportsNameKindSizeAndTime) {
     EXPECT_EQ(platform::LastError(), ENOENT);
 }
 
-TEST_F(Files, RenameNeverReplaces) {
+TEST_F(Files, RenameNeverReplacesButReplaceDoes) {
     Put(QStringLiteral("[save].pel"), "new");
     Put(QStringLiteral("old.pel"), "old");
     EXPECT_FALSE(platform::RenameFile(Path(QStringLiteral("[save].pel")), Path(QStringLiteral("old.pel"))));
@@ -79,6 +79,14 @@ TEST_F(Files, RenameNeverReplaces) {
     EXPECT_TRUE(platform::FileExists(Path(QStringLiteral("ЛИНИЯ 5.pel"))));
     EXPECT_FALSE(platform::RenameFile(Path(QStringLiteral("absent")), Path(QStringLiteral("x"))));
     EXPECT_EQ(platform::LastError(), ENOENT);
+
+    EXPECT_TRUE(platform::ReplaceFile(Path(QStringLiteral("ЛИНИЯ 5.pel")), Path(QStringLiteral("old.pel"))));
+    ASSERT_TRUE(platform::ReadWholeFile(Path(QStringLiteral("old.pel")), bytes));
+    EXPECT_EQ(bytes, "new");
+    EXPECT_FALSE(platform::FileExists(Path(QStringLiteral("ЛИНИЯ 5.pel"))));
+    ASSERT_TRUE(platform::CreateFolder(Path(QStringLiteral("folder.pel"))));
+    EXPECT_FALSE(platform::ReplaceFile(Path(QStringLiteral("old.pel")), Path(QStringLiteral("folder.pel"))));
+    EXPECT_TRUE(platform::FileExists(Path(QStringLiteral("old.pel"))));
 }
 
 TEST_F(Files, CopyDeleteAndFolders) {

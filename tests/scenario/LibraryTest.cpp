@@ -17,12 +17,15 @@
 #include "ui/TableView.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <functional>
 #include <map>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -44,6 +47,22 @@ public:
     }
     std::map<long, int> counts;
     std::function<void()> onCaptureSaved;
+};
+
+// Files deleted from a folder from now on, as the kernel reports them.
+class DeletionWatch {
+public:
+    explicit DeletionWatch(const QString& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(::inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_DELETE), 0);
+    }
+    ~DeletionWatch() { ::close(fd_); }
+    bool AnySeen() const {
+        char events[4096];
+        return ::read(fd_, events, sizeof events) > 0;
+    }
+
+private:
+    int fd_;
 };
 
 QByteArray Reflectogram(std::uint8_t level, std::int32_t range = 0) {
@@ -453,9 +472,11 @@ TEST_F(Library, AnExistingNameAsksAndCancelReopensTheEditor) {
     EXPECT_EQ(Read(QStringLiteral("ЛЕС")), Reflectogram(10));
     EXPECT_TRUE(platform::FileExists(Stored(QStringLiteral("[save]"))));
 
-    // OK this time: the old file is replaced.
+    // OK this time: the old file is replaced in one step, never deleted first.
+    const DeletionWatch deletions(Doc().storageFolder);
     h_->Tap(vk::kEnter);
     ASSERT_EQ(h_->boxes.size(), 2u);
+    EXPECT_FALSE(deletions.AnySeen());
     EXPECT_EQ(View().Editor(), nullptr);
     EXPECT_EQ(Read(QStringLiteral("ЛЕС")), Reflectogram(60));
     EXPECT_FALSE(platform::FileExists(Stored(QStringLiteral("[save]"))));
