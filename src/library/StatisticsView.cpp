@@ -16,6 +16,7 @@
 #include <QResizeEvent>
 
 #include <array>
+#include <cerrno>
 
 namespace statistics_view {
 
@@ -43,6 +44,17 @@ bool IsAcceptableName(const QString& name) {
     return !name.isEmpty() && name != QLatin1String(kSaveName) && !name.contains(QLatin1Char('/'));
 }
 
+QString NextNameInSeries(const QString& name) {
+    qsizetype stemLength = name.size();
+    while (stemLength > 0 && name[stemLength - 1].isDigit())
+        --stemLength;
+    bool numbered = false;
+    const qulonglong number = name.mid(stemLength).toULongLong(&numbered);
+    if (!numbered)
+        return name + QLatin1Char('2');
+    return name.left(stemLength) + QString::number(number + 1);
+}
+
 } // namespace statistics_view
 
 namespace {
@@ -66,6 +78,8 @@ constexpr int kF4 = vk::kF1 + 3;
 constexpr int kFirstStoredSlot = reflectogram_list::kFirstStoredSlot;
 constexpr int kLastStoredSlot = kFirstStoredSlot + reflectogram_list::kStoredSlots - 1;
 constexpr int kLineSlots = 2;
+// How far a series is searched for a free name before a recording is left unnamed.
+constexpr int kFreeNameAttempts = 1000;
 // The lines' keys show one centred line: the empty first line of the label is dropped.
 constexpr std::uint32_t kLineKeyFormat = button_format::kCenter | button_format::kVerticalCenter;
 
@@ -160,7 +174,9 @@ void CStatisticsView::LayoutList() {
 void CStatisticsView::OnActivateView(bool activate, CView* activated, CView* deactivated) {
     CMainFrame* frame = MainFrame();
     if (!activate) {
-        DestroyEditor(); // an unnamed "[save].pel" goes at the next start
+        if (editor_ != nullptr)
+            KeepUnnamedRecording();
+        DestroyEditor();
         frame->pelView->LayoutLabels(CPELView::kShowReadouts | CPELView::kShowLegend);
         for (int line = 0; line < kLineSlots; ++line)
             frame->btnsV->GetButton(line)->SetFormat(button_format::kDefault);
@@ -416,7 +432,8 @@ void CStatisticsView::OnUpdate(CView*, long hint, void*) {
 void CStatisticsView::NameNewRecording() {
     list_->FillList(&Doc());
     MainFrame()->SetActiveViewPEL(this, true);
-    OpenNameEditor(ProposedName(Doc().fileName.GetStr(), list_->GetItemCount()));
+    proposedName_ = ProposedName(Doc().fileName.GetStr(), list_->GetItemCount());
+    OpenNameEditor(proposedName_);
 }
 
 bool CStatisticsView::OpenNameEditor(const QString& text) {
@@ -478,6 +495,19 @@ bool CStatisticsView::StoreUnderName(const QString& name, Naming naming) {
     list_->SetSelectedName(name);
     list_->FillList(&Doc());
     return true;
+}
+
+void CStatisticsView::KeepUnnamedRecording() {
+    // The library is left while the recording waits for its name (the charger's screen
+    // takes over, say). The operator has not given it up: it keeps the proposed name, or
+    // the next free one in its series, never taking an existing file's place.
+    QString name = proposedName_;
+    for (int attempt = 0; attempt < kFreeNameAttempts; ++attempt, name = NextNameInSeries(name)) {
+        if (!IsAcceptableName(name))
+            continue;
+        if (StoreUnderName(name, Naming::kKeepExisting) || platform::LastError() != EEXIST)
+            return;
+    }
 }
 
 void CStatisticsView::FinishNaming() {

@@ -29,6 +29,9 @@ QString StoredKeyCaption(const QString& fileName);
 QString ProposedName(const QString& prefix, int listedFiles);
 // A name a recording may be given: not empty, not the temporary file's, no folder in it.
 bool IsAcceptableName(const QString& name);
+// The name after `name` in its series: its closing number plus one ("РЕФЛ3" after
+// "РЕФЛ2"), or 2 appended when it ends in no number ("КАБЕЛЬ2" after "КАБЕЛЬ").
+QString NextNameInSeries(const QString& name);
 
 } // namespace statistics_view
 
@@ -81,9 +84,11 @@ private:
     enum class Naming { kKeepExisting, kReplace };
     bool StoreUnderName(const QString& name, Naming naming);
     void FinishNaming();
+    void KeepUnnamedRecording();
 
     CMyListCtrl* list_ = nullptr;
     QPointer<CEnterChar> editor_;
+    QString proposedName_; // what the name editor offered for the recording being named
     CFormView* returnView_ = nullptr;
     bool ready_ = false;
 };

@@ -5,6 +5,8 @@
 
 #include "device/BatteryPictures.h"
 #include "device/BatteryView.h"
+#include "device/EnterChar.h"
+#include "library/StatisticsView.h"
 #include "platform/Files.h"
 #include "platform/SimulatedGpio.h"
 #include "platform/SimulatedKeypad.h"
@@ -177,6 +179,32 @@ TEST_F(Battery, ChargingWithTypeZeroForcesTheChargingScreenAndAnimates) {
     EXPECT_EQ(screen.pixelColor(work + QPoint(245, 185)), QColor(0xDC, 0xDC, 0x00));
     EXPECT_EQ(screen.pixelColor(work + QPoint(305, 185)), QColor(Qt::black));
     EXPECT_EQ(screen.pixelColor(work + QPoint(20, 20)), QColor(Qt::black));
+}
+
+TEST_F(Battery, ChargingWhileARecordingIsNamedKeepsItUnderAFreeProposedName) {
+    const QString storage = h->Doc().storageFolder;
+    ASSERT_TRUE(platform::CreateFolderPath(storage));
+    ASSERT_TRUE(platform::WriteFileAtomically(storage + QStringLiteral("РЕФЛ2.pel"), "older"));
+    ASSERT_TRUE(platform::WriteFileAtomically(storage + QStringLiteral("[save].pel"), "recording"));
+    Frame().SetActiveViewPEL(Frame().pelView, true);
+    h->Doc().UpdateAllViews(nullptr, hint::kCaptureSaved);
+    ASSERT_NE(Frame().statisticsView->Editor(), nullptr);
+    ASSERT_EQ(Frame().statisticsView->Editor()->text(), QStringLiteral("РЕФЛ2"));
+
+    SetSupplyType(kChargingAdapter);
+    Pins().SetAdapterPlugged(true);
+    Pins().SetChargerLines(false, true);
+    Poll();
+    ASSERT_EQ(Frame().GetActiveView(), Frame().batteryView);
+    EXPECT_EQ(Frame().statisticsView->Editor(), nullptr);
+    auto contents = [&](const QString& name) {
+        QByteArray bytes;
+        platform::ReadWholeFile(storage + name, bytes);
+        return bytes;
+    };
+    EXPECT_EQ(contents(QStringLiteral("РЕФЛ2.pel")), "older");
+    EXPECT_EQ(contents(QStringLiteral("РЕФЛ3.pel")), "recording") << "the proposed name was taken: the next free one";
+    EXPECT_FALSE(platform::FileExists(storage + QStringLiteral("[save].pel")));
 }
 
 TEST_F(Battery, ChargingWithTypeOneKeepsTheWorkArea) {
