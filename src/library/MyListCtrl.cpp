@@ -15,6 +15,8 @@
 #include <QStyledItemDelegate>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace reflectogram_list {
 
 namespace {
@@ -158,6 +160,16 @@ public:
     QSize sizeHint() const override { return QSize(QHeaderView::sizeHint().width(), kHeaderHeight); }
 };
 
+// The files in the order they were saved, oldest first: the order the operator made them
+// in, which a name order breaks ("РЕФЛ10" before "РЕФЛ2"). The modification time is the
+// saving time, since naming a recording renames it; files of the same moment go by name.
+std::vector<platform::FileInfo> InSavingOrder(std::vector<platform::FileInfo> files) {
+    std::sort(files.begin(), files.end(), [](const platform::FileInfo& a, const platform::FileInfo& b) {
+        return a.modified != b.modified ? a.modified < b.modified : a.name < b.name;
+    });
+    return files;
+}
+
 bool IsStoredSlot(int slot) {
     return slot >= kFirstStoredSlot && slot < kFirstStoredSlot + kStoredSlots;
 }
@@ -238,7 +250,7 @@ void CMyListCtrl::FillList(CPELDoc* document) {
     const QString folder = platform::FolderPart(mask);
     const QString extension = QString::fromLatin1(kExtension);
     const qint64 clockOffset = platform::LocalTimeOffsetMs();
-    for (const platform::FileInfo& file : platform::FindFiles(mask)) {
+    for (const platform::FileInfo& file : InSavingOrder(platform::FindFiles(mask))) {
         // Only what the other operations can reach by name + ".pel" is listed.
         if (file.IsFolder() || !file.name.endsWith(extension, Qt::CaseSensitive))
             continue;

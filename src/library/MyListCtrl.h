@@ -1,10 +1,10 @@
 #pragma once
 
-// The list of stored reflectograms: one row per ".pel" file of the storage folder with
-// its name, range, pulse, velocity and modification time. The list draws every row
-// itself: the selected row in the caption colour, and a colour mark beside the files
-// loaded into the stored-trace slots. The selection is a file name, not a row, so that
-// it survives refilling the list.
+// The list of stored reflectograms: one row per ".pel" file of the storage folder, in the
+// order the files were saved, with its name, range, pulse, velocity and modification
+// time. The list draws every row itself: the selected row in the caption colour, and a
+// colour mark beside the files loaded into the stored-trace slots. The selection is a
+// file name, not a row, so that it survives refilling the list.
 
 #include <QString>
 #include <QStringList>

@@ -65,6 +65,10 @@ protected:
         for (int i = 0; i < count; ++i)
             Write(QStringLiteral("F%1.pel").arg(i), FileBytes(0, 0, 1500));
     }
+    void SetSavedAt(const QString& name, const QDateTime& time) {
+        QFile file(doc_->storageFolder + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime));
+    }
     QString Cell(int row, int column) const { return list_->item(row, column)->text(); }
 
     QTemporaryDir home_;
@@ -162,11 +166,8 @@ TEST_F(MyListCtrlTest, FillListsTheReflectogramsOfTheFolder) {
     Write(QStringLiteral("SCREEN 1.png"), "not a reflectogram");
     Write(QStringLiteral("ВЕРХ.PEL"), FileBytes(0, 0, 1500)); // not reachable as name + ".pel"
     ASSERT_TRUE(platform::CreateFolder(doc_->storageFolder + QStringLiteral("ПАПКА.pel")));
-    QFile file(doc_->storageFolder + QStringLiteral("А.pel"));
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     const QDateTime stamp(QDate(2022, 1, 2), QTime(3, 4, 5));
-    ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
-    file.close();
+    SetSavedAt(QStringLiteral("А.pel"), stamp);
 
     list_->FillList(doc_.get());
     ASSERT_EQ(list_->GetItemCount(), 2);
@@ -189,6 +190,20 @@ TEST_F(MyListCtrlTest, FillListsTheReflectogramsOfTheFolder) {
     list_->FillList(doc_.get());
     EXPECT_EQ(list_->GetItemCount(), 3);
     EXPECT_EQ(list_->SelectedName(), QStringLiteral("Б"));
+}
+
+TEST_F(MyListCtrlTest, RowsComeInTheOrderTheFilesWereSaved) {
+    // Oldest first; files of the same moment by name.
+    const QDateTime saved(QDate(2024, 5, 1), QTime(10, 0));
+    const std::vector<std::pair<const char*, int>> files{{"РЕФЛ10", 120}, {"РЕФЛ2", 60}, {"Б", 0}, {"А", 0}};
+    for (const auto& [name, seconds] : files) {
+        Write(QString::fromUtf8(name) + QStringLiteral(".pel"), FileBytes(0, 0, 1500));
+        SetSavedAt(QString::fromUtf8(name) + QStringLiteral(".pel"), saved.addSecs(seconds));
+    }
+    list_->FillList(doc_.get());
+    const QStringList expected{"А", "Б", "РЕФЛ2", "РЕФЛ10"};
+    for (int row = 0; row < expected.size(); ++row)
+        EXPECT_EQ(list_->GetItemName(row), expected[row]) << row;
 }
 
 TEST_F(MyListCtrlTest, ADamagedFileKeepsNameDateAndTime) {

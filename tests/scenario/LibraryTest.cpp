@@ -103,6 +103,10 @@ protected:
         ASSERT_TRUE(platform::CreateFolderPath(Doc().storageFolder));
         ASSERT_TRUE(platform::WriteFileAtomically(Stored(name), bytes));
     }
+    void SetSavedAt(const QString& name, const QDateTime& time) {
+        QFile file(Stored(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime));
+    }
     QByteArray Read(const QString& name) {
         QByteArray bytes;
         platform::ReadWholeFile(Stored(name), bytes);
@@ -428,7 +432,8 @@ TEST_F(Library, ALeftoverSaveFileGoesAtTheStart) {
 }
 
 TEST_F(Library, ANewRecordingIsNamedOverTheSaveRow) {
-    Write(QStringLiteral("А"), Reflectogram(10));
+    Write(QStringLiteral("Я"), Reflectogram(10));
+    SetSavedAt(QStringLiteral("Я"), QDateTime::currentDateTime().addSecs(-3600));
     CaptureSaved(Reflectogram(50));
     EXPECT_EQ(Frame().GetActiveView(), &View());
     CEnterChar* editor = View().Editor();
@@ -444,6 +449,7 @@ TEST_F(Library, ANewRecordingIsNamedOverTheSaveRow) {
     EXPECT_FALSE(platform::FileExists(Stored(QStringLiteral("[save]"))));
     EXPECT_EQ(List().SelectedName(), QStringLiteral("МУФТА"));
     EXPECT_EQ(List().FindItem(QStringLiteral("[save]")), -1);
+    EXPECT_EQ(List().FindItem(QStringLiteral("МУФТА")), 1) << "the files in the order they were saved";
     EXPECT_EQ(KeyH(kF3)->GetState(), 1);
     EXPECT_EQ(KeyH(vk::kF5)->GetCaption(), QStringLiteral("<< ВЫХОД >>"));
     EXPECT_TRUE(List().hasFocus());
