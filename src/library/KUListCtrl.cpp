@@ -170,8 +170,7 @@ void CKUListCtrl::LoadTable() {
     for (const ku_table::Record& record : records)
         InsertRow(rowCount_, record.brand, record.value);
 
-    if (currentBrand == ku_table::NoBrand() && rowCount_ > 0)
-        currentBrand = GetBrandAt(0);
+    HighlightFirstRowIfNone();
     viewport()->update();
 }
 
@@ -246,6 +245,13 @@ void CKUListCtrl::OnDeleteItem(int row) {
         currentBrand = GetBrandAt(row + 1); // the row that takes its place
 }
 
+void CKUListCtrl::HighlightFirstRowIfNone() {
+    // The file may have been replaced (a library import) while the brand was kept: a
+    // brand that is no longer there gives way to the first row, or to none.
+    if (FindRowByBrand(currentBrand) < 0)
+        currentBrand = GetBrandAt(0);
+}
+
 int CKUListCtrl::FindRowByBrand(const QString& brand) const {
     for (int row = 0; row < rowCount(); ++row) {
         if (GetItemText(row, kBrandColumn) == brand)
@@ -280,8 +286,11 @@ void CKUListCtrl::OnKeyDown(int code) {
     if (code != kDownKey && code != kUpKey)
         return;
     const int row = FindRowByBrand(currentBrand);
-    if (row < 0)
+    if (row < 0) {
+        HighlightFirstRowIfNone();
+        InvalidateRow(0);
         return;
+    }
     InvalidateRow(row);
     const bool down = code == kDownKey;
     currentBrand = GetBrandAt(down ? row + 1 : row - 1);

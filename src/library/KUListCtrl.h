@@ -100,8 +100,12 @@ public:
     void LayoutColumns(int clientWidth);
 
     bool IsHighlighted(int row) const override { return row >= 0 && row == FindRowByBrand(currentBrand); }
-    // Keys 7 and 1 move the highlight down and up; it stops at the ends.
+    // Keys 7 and 1 move the highlight down and up; it stops at the ends. Without a
+    // highlighted row either key highlights the first.
     void OnKeyDown(int code) override;
+    // A current brand that names no row becomes the first row's (the sentinel when the
+    // table is empty).
+    void HighlightFirstRowIfNone();
 
     // The highlighted row's brand, or the sentinel when none is.
     QString currentBrand;

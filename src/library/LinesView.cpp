@@ -228,8 +228,12 @@ void CLinesView::Exit() {
 
 // --- actions ----------------------------------------------------------------
 
+bool CLinesView::HasHighlightedRow() const {
+    return table_->FindRowByBrand(table_->currentBrand) >= 0;
+}
+
 void CLinesView::DeleteSelected() {
-    if (!Confirmed(QString::fromUtf8(kDeleteSelectedQuestion))) {
+    if (!HasHighlightedRow() || !Confirmed(QString::fromUtf8(kDeleteSelectedQuestion))) {
         UpdateLibraryKeys(); // the pressed key comes back up
         return;
     }
@@ -249,6 +253,10 @@ void CLinesView::DeleteAll() {
 }
 
 void CLinesView::ApplyVelocity() {
+    if (!HasHighlightedRow()) {
+        UpdateLibraryKeys();
+        return;
+    }
     const QString text = table_->GetValueByBrand(table_->currentBrand);
     QString question = QString::fromUtf8(CurrentPresentation().confirmation);
     question.replace(QStringLiteral("%s"), text);

@@ -56,6 +56,8 @@ protected:
 private:
     CPELDoc& Doc() const;
     bool EditorOpen() const { return brandEditor_ != nullptr || valueEditor_ != nullptr; }
+    // F3 and F6 act on the highlighted row only, never on the empty value of none.
+    bool HasHighlightedRow() const;
     void OnSize();
     void LabelSoftKeys();
     void RunSoftKey(int code);

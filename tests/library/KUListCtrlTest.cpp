@@ -84,13 +84,17 @@ TEST_F(KUListCtrlTest, LoadsRowsAndHighlightsTheFirst) {
     EXPECT_FALSE(list_->IsHighlighted(1));
 }
 
-TEST_F(KUListCtrlTest, ReloadKeepsTheHighlightedBrand) {
+TEST_F(KUListCtrlTest, ReloadKeepsTheHighlightedBrandWhileTheTableHasIt) {
     WriteTable(QStringLiteral("A\n1.500 \nB\n1.600 \n"));
     Init();
     list_->currentBrand = QStringLiteral("B");
     list_->LoadTable();
     EXPECT_EQ(list_->GetRowCount(), 2);
     EXPECT_EQ(list_->currentBrand, QStringLiteral("B"));
+
+    WriteTable(QStringLiteral("C\n1.500 \n")); // replaced without the brand
+    list_->LoadTable();
+    EXPECT_EQ(list_->currentBrand, QStringLiteral("C"));
 }
 
 TEST_F(KUListCtrlTest, LookupsByBrandFindTheFirstRow) {
@@ -209,12 +213,12 @@ TEST_F(KUListCtrlTest, KeysSevenAndOneMoveTheHighlightAndStopAtTheEnds) {
     EXPECT_EQ(list_->currentBrand, QStringLiteral("A"));
 }
 
-TEST_F(KUListCtrlTest, KeysDoNothingWithoutAHighlightedRow) {
+TEST_F(KUListCtrlTest, KeysWithoutAHighlightedRowHighlightTheFirst) {
     WriteTable(QStringLiteral("A\n1.1\nB\n1.2\n"));
     Init();
     list_->currentBrand = QStringLiteral("gone");
     list_->OnKeyDown('7');
-    EXPECT_EQ(list_->currentBrand, QStringLiteral("gone"));
+    EXPECT_EQ(list_->currentBrand, QStringLiteral("A"));
 }
 
 TEST_F(KUListCtrlTest, KeyEventsOfTheDigitsReachTheList) {

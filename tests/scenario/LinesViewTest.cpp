@@ -310,6 +310,25 @@ TEST_F(LinesViewTest, ApplyingInKUModeShowsTheValueWithItsBlank) {
     EXPECT_EQ(h_->Frame().GetActiveView(), h_->Frame().tableView);
 }
 
+TEST_F(LinesViewTest, ATableReplacedUnderTheHighlightedBrandHighlightsItsFirstRow) {
+    WriteTable(QStringLiteral("A\n1.100 \nB\n1.200 \n"));
+    Open();
+    h_->Tap('7');
+    ASSERT_EQ(Table().currentBrand, QStringLiteral("B"));
+    h_->Tap(vk::kF5);
+    WriteTable(QStringLiteral("C\n2.000 \nD\n2.500 \n")); // an import while the library was away
+    Open();
+    EXPECT_EQ(Table().currentBrand, QStringLiteral("C"));
+    EXPECT_TRUE(Table().IsHighlighted(0));
+    h_->Tap('7');
+    EXPECT_EQ(Table().currentBrand, QStringLiteral("D")) << "keys 7 and 1 move the highlight again";
+    h_->Tap(vk::kF6);
+    ASSERT_EQ(h_->boxes.size(), 1u);
+    EXPECT_EQ(h_->boxes[0].text, QStringLiteral("Вы хотите установить КУ = 2.500  ?"));
+    for (const CChannel& channel : h_->Doc().ch)
+        EXPECT_DOUBLE_EQ(channel.scale.vfactor.GetKU(), 2.5) << channel.number;
+}
+
 TEST_F(LinesViewTest, CancelledApplyChangesNoTrace) {
     WriteTable(QStringLiteral("ТПП\n2.000 \n"));
     Open();
