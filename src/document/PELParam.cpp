@@ -69,6 +69,10 @@ void CDOCParam::BeginEdit(std::uint32_t, const QRect&, QWidget*, int) {}
 // --- velocity ---------------------------------------------------------------
 
 bool CVFactor::SetKU(double ku) {
+    // NaN passes every clamp, and an infinity would clamp to a limit nobody chose: both
+    // are refused, so that no distance and no stored КУ is ever computed from them.
+    if (!std::isfinite(ku))
+        return false;
     const double before = ku_;
     ku_ = std::clamp(ku, minimumKU_, maximumKU_);
     v2_ = 300.0 / (ku_ * 2.0);
@@ -84,6 +88,8 @@ double CVFactor::GetValue() const {
 }
 
 bool CVFactor::SetValue(double value) {
+    if (!std::isfinite(value))
+        return false;
     if (velocityDisplayMode == 0) {
         SetKU(value);
         return true;

@@ -45,13 +45,15 @@ class CVFactor {
 public:
     double GetKU() const { return ku_; }
     double GetV2() const { return v2_; }
-    // Clamps into [1.0, 3.0]; true when the stored КУ changed.
+    // Clamps into [1.0, 3.0]; true when the stored КУ changed. NaN and infinities are
+    // refused (false, nothing changes).
     bool SetKU(double ku);
     // "%.3f " of КУ in mode 0, "%.1f" of V/2 in mode 1.
     QString GetStr() const;
     // The value as the current display mode shows it.
     double GetValue() const;
-    // Takes a value of the current display mode, clamped to that mode's limits.
+    // Takes a value of the current display mode, clamped to that mode's limits; false
+    // (nothing changes) for NaN and infinities.
     bool SetValue(double value);
 
 private:

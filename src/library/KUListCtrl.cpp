@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <locale.h>
 
@@ -17,6 +18,8 @@ constexpr char16_t kCarriageReturn = u'\r';
 constexpr int kRowsWithoutScrollBar = 27;
 constexpr int kScrollBarRoom = 20;
 constexpr int kValueColumnMargin = 2;
+// The value cell of a row without a usable value keeps the file's line here.
+constexpr int kUnusableLineRole = Qt::UserRole + 1;
 
 struct ColumnLayout {
     const char* header;
@@ -44,6 +47,15 @@ namespace ku_table {
 
 QString NoBrand() {
     return QString::fromUtf8(kNoBrand);
+}
+
+QString NoValueMark() {
+    return QString::fromUtf8(kNoValueMark);
+}
+
+bool IsUsableKU(double ku) {
+    const tables::VelocityMode& kuMode = tables::kVelocityModes[0];
+    return std::isfinite(ku) && ku >= kuMode.minimum && ku <= kuMode.maximum;
 }
 
 QStringList DecodeLines(const QByteArray& bytes) {
@@ -116,7 +128,11 @@ std::vector<Record> ReadRecords(const QByteArray& bytes, int mode) {
     std::vector<Record> records;
     for (qsizetype i = 0; i < lines.size(); i += 2) {
         const QString valueLine = i + 1 < lines.size() ? lines[i + 1] : QString();
-        records.push_back({lines[i], DisplayedValue(ParseValue(valueLine), mode)});
+        const double ku = ParseValue(valueLine);
+        if (IsUsableKU(ku))
+            records.push_back({lines[i], DisplayedValue(ku, mode)});
+        else
+            records.push_back({lines[i], NoValueMark(), valueLine});
     }
     return records;
 }
@@ -125,7 +141,8 @@ QByteArray WriteRecords(const std::vector<Record>& records, int mode) {
     QStringList lines;
     for (const Record& record : records) {
         lines.append(record.brand);
-        lines.append(QString::asprintf(kStoredFormat, StoredKU(record.value, mode)));
+        lines.append(record.unusableLine ? *record.unusableLine
+                                         : QString::asprintf(kStoredFormat, StoredKU(record.value, mode)));
     }
     return EncodeLines(lines);
 }
@@ -167,8 +184,12 @@ void CKUListCtrl::LoadTable() {
     if (path.isEmpty() || !platform::FileExists(path) || !platform::ReadWholeFile(path, bytes))
         return;
     const std::vector<ku_table::Record> records = ku_table::ReadRecords(bytes, VelocityDisplayMode());
-    for (const ku_table::Record& record : records)
-        InsertRow(rowCount_, record.brand, record.value);
+    for (const ku_table::Record& record : records) {
+        const int row = rowCount_;
+        InsertRow(row, record.brand, record.value);
+        if (record.unusableLine)
+            item(row, kValueColumn)->setData(kUnusableLineRole, *record.unusableLine);
+    }
 
     HighlightFirstRowIfNone();
     viewport()->update();
@@ -179,8 +200,14 @@ bool CKUListCtrl::SaveTable() const {
     if (path.isEmpty())
         return false;
     std::vector<ku_table::Record> records;
-    for (int row = 0; row < rowCount_; ++row)
-        records.push_back({GetItemText(row, kBrandColumn), GetItemText(row, kValueColumn)});
+    for (int row = 0; row < rowCount_; ++row) {
+        ku_table::Record record{GetItemText(row, kBrandColumn), GetItemText(row, kValueColumn)};
+        const QVariant unusableLine =
+            item(row, kValueColumn) != nullptr ? item(row, kValueColumn)->data(kUnusableLineRole) : QVariant();
+        if (unusableLine.isValid())
+            record.unusableLine = unusableLine.toString();
+        records.push_back(record);
+    }
     const QByteArray bytes = ku_table::WriteRecords(records, VelocityDisplayMode());
 
     platform::AtomicFile file;
@@ -218,6 +245,11 @@ void CKUListCtrl::InsertRow(int row, const QString& brand, const QString& value)
     setItem(row, kBrandColumn, new QTableWidgetItem(brand));
     setItem(row, kValueColumn, new QTableWidgetItem(value));
     ++rowCount_;
+}
+
+bool CKUListCtrl::HasUsableValue(int row) const {
+    const QTableWidgetItem* cell = row >= 0 && row < rowCount() ? item(row, kValueColumn) : nullptr;
+    return cell != nullptr && !cell->data(kUnusableLineRole).isValid();
 }
 
 bool CKUListCtrl::DeleteItem(int row) {

@@ -12,6 +12,7 @@
 #include <QTableWidget>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class CPELDoc;
@@ -40,10 +41,22 @@ QByteArray EncodeLines(const QStringList& lines);
 // goes, 0.0 when there is none. A character whose low byte is 0 ends the text.
 double ParseValue(const QString& text);
 
-// A row as the list shows it: the brand and the value text of the display mode.
+// What the value column shows for a row whose file line holds no usable КУ.
+inline constexpr const char* kNoValueMark = "ошибка";
+QString NoValueMark();
+
+// Whether a КУ read from the file can stand in the table: a finite number within the
+// limits the instrument works with. "nan", "inf", a line that is not a number (0) and a
+// value out of those limits are not values.
+bool IsUsableKU(double ku);
+
+// A row as the list shows it: the brand and the value text of the display mode. A row
+// without a usable value shows the mark and keeps its file line, which a save writes
+// back unchanged: the table never invents a value for it.
 struct Record {
     QString brand;
     QString value;
+    std::optional<QString> unusableLine = std::nullopt;
 };
 
 // The value text of a stored КУ in display mode `mode` (0 КУ "%.3f ", 1 V/2 "%.1f").
@@ -52,9 +65,10 @@ QString DisplayedValue(double ku, int mode);
 double StoredKU(const QString& value, int mode);
 
 // The file's records in order: brand line, value line; a last brand without its value
-// line gets the value 0.
+// line has no usable value.
 std::vector<Record> ReadRecords(const QByteArray& bytes, int mode);
-// The file image of the records: each brand, then its КУ "%.3f ".
+// The file image of the records: each brand, then its КУ "%.3f " (or the kept line of a
+// row without a usable value).
 QByteArray WriteRecords(const std::vector<Record>& records, int mode);
 
 } // namespace ku_table
@@ -88,6 +102,9 @@ public:
     void SetItemText(int row, int column, const QString& text);
     // Inserts a row with the brand in the hidden and brand columns and the value text.
     void InsertRow(int row, const QString& brand, const QString& value);
+    // Whether the row's value can be applied: false for a row that shows the mark of a
+    // file line without a usable КУ, and for a row that does not exist.
+    bool HasUsableValue(int row) const;
     // Removes a row after the delete notification for it.
     bool DeleteItem(int row);
     // Removes every row, each after its delete notification.

@@ -25,10 +25,13 @@ struct Presentation {
     const char* title;
     const char* addLabel;
     const char* confirmation; // %s: the value as the list shows it
+    const char* noValue;      // F6 on a row whose file line holds no usable value
 };
 constexpr std::array<Presentation, 2> kPresentations{{
-    {"БИБЛИОТЕКА КУ", "\nДобавить КУ\nв библиотеку", "Вы хотите установить КУ = %s ?"},
-    {"БИБЛИОТЕКА V/2", "\nДобавить V/2\nв библиотеку", "Вы хотите установить V/2 = %s ?"},
+    {"БИБЛИОТЕКА КУ", "\nДобавить КУ\nв библиотеку", "Вы хотите установить КУ = %s ?",
+     "Значение КУ в этой строке неверно.\nКУ не изменён."},
+    {"БИБЛИОТЕКА V/2", "\nДобавить V/2\nв библиотеку", "Вы хотите установить V/2 = %s ?",
+     "Значение V/2 в этой строке неверно.\nV/2 не изменена."},
 }};
 
 const Presentation& CurrentPresentation() {
@@ -253,7 +256,15 @@ void CLinesView::DeleteAll() {
 }
 
 void CLinesView::ApplyVelocity() {
-    if (!HasHighlightedRow()) {
+    const int row = table_->FindRowByBrand(table_->currentBrand);
+    if (row < 0) {
+        UpdateLibraryKeys();
+        return;
+    }
+    if (!table_->HasUsableValue(row)) {
+        // Nothing to ask about: the row is refused and every trace keeps its velocity.
+        platform::MessageBox(QString::fromUtf8(CurrentPresentation().noValue), QString(),
+                             platform::mb::kOk | platform::mb::kIconStop);
         UpdateLibraryKeys();
         return;
     }

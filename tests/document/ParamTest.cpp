@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 // Restores the process-wide velocity display mode after each test.
@@ -96,6 +98,21 @@ TEST_F(Params, VelocityFactorClampsInBothModes) {
     EXPECT_DOUBLE_EQ(v.GetKU(), 1.5);
     EXPECT_EQ(v.GetStr(), QStringLiteral("100.0"));
     EXPECT_DOUBLE_EQ(v.GetValue(), 100.0);
+}
+
+TEST_F(Params, VelocityFactorRefusesWhatIsNotANumber) {
+    const double refused[] = {std::nan(""), HUGE_VAL, -HUGE_VAL};
+    for (const int mode : {0, 1}) {
+        SetVelocityDisplayMode(mode);
+        CVFactor v;
+        ASSERT_TRUE(v.SetKU(2.0));
+        for (const double value : refused) {
+            EXPECT_FALSE(v.SetKU(value)) << mode << " " << value;
+            EXPECT_FALSE(v.SetValue(value)) << mode << " " << value;
+            EXPECT_EQ(v.GetKU(), 2.0);
+            EXPECT_EQ(v.GetV2(), 75.0);
+        }
+    }
 }
 
 TEST_F(Params, VelocityHelpersFollowTheMode) {

@@ -106,7 +106,9 @@ TEST_F(KUListCtrlTest, LookupsByBrandFindTheFirstRow) {
     EXPECT_EQ(list_->FindRowByBrand(QStringLiteral("a")), -1) << "case-sensitive";
     EXPECT_EQ(list_->FindRowByBrand(QString()), 3);
     EXPECT_EQ(list_->GetValueByBrand(QString()), QStringLiteral("2.000 "));
-    EXPECT_EQ(list_->GetValueByBrand(QStringLiteral("C")), QStringLiteral("0.000 ")) << "no value line";
+    EXPECT_EQ(list_->GetValueByBrand(QStringLiteral("C")), ku_table::NoValueMark()) << "no value line";
+    EXPECT_TRUE(list_->HasUsableValue(0));
+    EXPECT_FALSE(list_->HasUsableValue(4));
     EXPECT_EQ(list_->GetValueByBrand(QStringLiteral("D")), QString());
     EXPECT_EQ(list_->GetBrandAt(-1), QStringLiteral("[КУ]"));
     EXPECT_EQ(list_->GetBrandAt(5), QStringLiteral("[КУ]"));

@@ -83,13 +83,21 @@ TEST(KUTableFormat, RecordsReadInPairs) {
     EXPECT_EQ(records[2].brand, QStringLiteral("A")) << "a repeated brand still loads";
     EXPECT_EQ(records[2].value, QStringLiteral("1.250 "));
     EXPECT_EQ(records[3].brand, QStringLiteral("B"));
-    EXPECT_EQ(records[3].value, QStringLiteral("0.000 ")) << "a last brand without its value line";
+    EXPECT_EQ(records[3].value, NoValueMark()) << "a last brand without its value line";
 }
 
-TEST(KUTableFormat, UnparsableValueGivesZero) {
-    const std::vector<Record> records = ReadRecords(Utf16("A\nnone\n"), 0);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].value, QStringLiteral("0.000 "));
+TEST(KUTableFormat, AValueThatIsNotAFiniteKUInRangeIsMarkedAndWrittenBackAsItWas) {
+    const QByteArray file = Utf16("A\nnan\nB\n-inf \nC\n0x1p1\nD\n0.999\nE\n3.001\nF\nnone\nG\n");
+    for (const int mode : {0, 1}) {
+        const std::vector<Record> records = ReadRecords(file, mode);
+        ASSERT_EQ(records.size(), 7u);
+        for (const Record& record : records)
+            EXPECT_EQ(record.value,
+                      record.brand == QStringLiteral("C") ? DisplayedValue(2.0, mode) : QStringLiteral("ошибка"))
+                << mode << " " << record.brand.toStdString();
+        EXPECT_EQ(WriteRecords(records, mode), Utf16("A\nnan\nB\n-inf \nC\n2.000 \nD\n0.999\nE\n3.001\nF\nnone\nG\n\n"))
+            << mode;
+    }
 }
 
 TEST(KUTableFormat, VTwoModeShowsHalfTheVelocity) {

@@ -329,6 +329,25 @@ TEST_F(LinesViewTest, ATableReplacedUnderTheHighlightedBrandHighlightsItsFirstRo
         EXPECT_DOUBLE_EQ(channel.scale.vfactor.GetKU(), 2.5) << channel.number;
 }
 
+TEST_F(LinesViewTest, ARowWithoutAUsableValueIsMarkedRefusedAndKeptAsTheFileHadIt) {
+    WriteTable(QStringLiteral("A\nnan\nB\n1.200 \nC\ninfinity\n"));
+    Open();
+    EXPECT_EQ(Table().GetValueByBrand(QStringLiteral("A")), QStringLiteral("ошибка"));
+    EXPECT_EQ(Table().GetValueByBrand(QStringLiteral("C")), QStringLiteral("ошибка"));
+    h_->Tap(vk::kF6);
+    ASSERT_EQ(h_->boxes.size(), 1u);
+    EXPECT_EQ(h_->boxes[0].text, QStringLiteral("Значение КУ в этой строке неверно.\nКУ не изменён."));
+    EXPECT_EQ(h_->boxes[0].flags, platform::mb::kOk | platform::mb::kIconStop);
+    for (const CChannel& channel : h_->Doc().ch)
+        EXPECT_EQ(channel.scale.vfactor.GetKU(), 1.5) << channel.number;
+    EXPECT_EQ(h_->Frame().GetActiveView(), h_->Frame().linesView);
+    EXPECT_EQ(Key(vk::kF6)->GetState(), 1) << "the key comes back up";
+
+    h_->Tap('7');
+    h_->Tap(kF3); // a save of the table
+    EXPECT_EQ(TableBytes(), Utf16(QStringLiteral("A\nnan\nC\ninfinity\n")));
+}
+
 TEST_F(LinesViewTest, CancelledApplyChangesNoTrace) {
     WriteTable(QStringLiteral("ТПП\n2.000 \n"));
     Open();
