@@ -144,11 +144,11 @@ void CSettingView::OnActivateView(bool activate, CView* activated, CView* deacti
         frame->statusView->SetTitle(QString::fromUtf8(kTitle));
         LabelSoftKeys();
     } else {
-        // An editor is not left open over a hidden view: its value is taken.
-        if (CDOCParam* setting = GetSetting(list_->GetCurrentRow()); setting != nullptr && setting->IsEditing()) {
-            setting->EndEdit();
-            list_->SetItemText(list_->GetCurrentRow(), CSettingListCtrl::kValueColumn, setting->GetStr());
-        }
+        // Only Enter takes an edited value. A view forced forward (the charging screen)
+        // cancels the edit: a clock edit would set the clock back to the time it began,
+        // and a power supply would be chosen without its warning.
+        if (CDOCParam* setting = GetSetting(list_->GetCurrentRow()); setting != nullptr && setting->IsEditing())
+            setting->CancelEdit();
         Doc().UpdateAllViews(nullptr, hint::kQueueTask);
     }
     CFormView::OnActivateView(activate, activated, deactivated);

@@ -29,8 +29,10 @@ public:
     // Takes the value when it is valid; false leaves the parameter unchanged.
     virtual bool SetIndex(std::int32_t index) = 0;
 
-    // On-screen editing; parameters without an editor keep these defaults.
+    // On-screen editing; parameters without an editor keep these defaults. EndEdit takes
+    // the editor's value; CancelEdit closes the editor and keeps the value as it was.
     virtual void EndEdit() {}
+    virtual void CancelEdit() {}
     virtual bool IsEditing() const { return false; }
     virtual void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId);
 
@@ -209,6 +211,7 @@ public:
     // A drop-down list of the mode labels; ending the edit takes the selected mode.
     void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
     void EndEdit() override;
+    void CancelEdit() override { editor_.Close(); }
     bool IsEditing() const override { return editor_.IsOpen(); }
 
 private:
@@ -225,6 +228,7 @@ public:
     // A drop-down list of the intervals; ending the edit takes the selected one.
     void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
     void EndEdit() override;
+    void CancelEdit() override { editor_.Close(); }
     bool IsEditing() const override { return editor_.IsOpen(); }
 
 private:
@@ -241,6 +245,7 @@ public:
     // A drop-down list of the adapter names; ending the edit takes the selected one.
     void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
     void EndEdit() override;
+    void CancelEdit() override { editor_.Close(); }
     bool IsEditing() const override { return editor_.IsOpen(); }
 
 private:
@@ -259,6 +264,7 @@ public:
     // Character entry of the prefix; ending the edit takes the entered text.
     void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
     void EndEdit() override;
+    void CancelEdit() override { editor_.Close(); }
     bool IsEditing() const override { return editor_.IsOpen(); }
 
 private:
@@ -281,6 +287,7 @@ public:
     // date and time go to the real-time clock chip and become the local time.
     void BeginEdit(std::uint32_t style, const QRect& rect, QWidget* parent, int controlId) override;
     void EndEdit() override;
+    void CancelEdit() override { editor_.Close(); }
     bool IsEditing() const override { return editor_.IsOpen(); }
 
 private:

@@ -4,6 +4,7 @@
 // script.
 #include "scenario/Harness.h"
 
+#include "device/BatteryView.h"
 #include "device/FolderSelectDialog.h"
 #include "device/SettingListCtrl.h"
 #include "device/SettingView.h"
@@ -11,6 +12,7 @@
 #include "platform/Files.h"
 #include "platform/Keys.h"
 #include "platform/Paths.h"
+#include "platform/SimulatedGpio.h"
 #include "support/FileSizeLimit.h"
 #include "ui/PELView.h"
 #include "ui/StatusView.h"
@@ -73,6 +75,9 @@ protected:
         });
     }
     void TearDown() override {
+        // The pins are the process's: the next program starts without an adapter.
+        platform::SimulatedPins().SetAdapterPlugged(false);
+        platform::SimulatedPins().SetChargerLines(false, false);
         CFolderSelectDialog::SetResponderForTesting(nullptr);
         platform::SetFreeSpaceForTesting(std::nullopt);
         platform::SetLocalTime(QDateTime::currentDateTime());
@@ -209,6 +214,47 @@ TEST_F(SettingsTest, ThePowerSupplyWarningComesEachTimeTheEditEndsOnTheExternalA
     EXPECT_EQ(h.Doc().adapter.GetIndex(), 0);
     EXPECT_EQ(warnings(), 2);
     EXPECT_TRUE(h.boxes.back().text.contains(QStringLiteral("не меннее 3 А")));
+}
+
+TEST_F(SettingsTest, TheChargingScreenComingForwardCancelsAnOpenEdit) {
+    h.Frame().KillTimer(CMainFrame::kStatusTimer); // the charger is polled by the test
+    platform::SimulatedGpio& pins = platform::SimulatedPins();
+    ASSERT_EQ(h.Doc().adapter.GetIndex(), 0) << "a supply that only charges";
+    pins.SetAdapterPlugged(true);
+    auto chargeAndPoll = [&](bool charging) {
+        pins.SetChargerLines(false, charging);
+        h.Doc().UpdateAllViews(nullptr, hint::kStatusRefresh);
+    };
+    const QDateTime begun(QDate(2011, 3, 7), QTime(14, 25, 0));
+    FixClock(begun);
+    h.Doc().clock.SetCurrent(); // what the clock editor starts from
+    OpenSettings();
+    h.Tap('7'); // the clock
+    PressSoftKey(vk::kF1);
+    ASSERT_TRUE(h.Doc().clock.IsEditing());
+    FixClock(begun.addSecs(3600)); // an hour passes with the editor open
+    chargeAndPoll(true);
+    ASSERT_EQ(h.Frame().GetActiveView(), h.Frame().batteryView);
+    EXPECT_FALSE(h.Doc().clock.IsEditing());
+    EXPECT_GE(platform::LocalNow(), begun.addSecs(3600)) << "the clock is not set back";
+
+    chargeAndPoll(false);
+    h.Frame().SetActiveViewPEL(h.Frame().settingView, true);
+    for (int i = 0; i < 3; ++i)
+        h.Tap('7');
+    ASSERT_EQ(View().GetList().GetCurrentRow(), CSettingView::kAdapterRow);
+    PressSoftKey(vk::kF1);
+    h.Tap('7'); // the supply the warning is about
+    h.Run(20);
+    ASSERT_TRUE(h.Doc().adapter.IsEditing());
+    chargeAndPoll(true);
+    ASSERT_EQ(h.Frame().GetActiveView(), h.Frame().batteryView);
+    h.Run(20);
+    EXPECT_FALSE(h.Doc().adapter.IsEditing());
+    EXPECT_EQ(h.Doc().adapter.GetIndex(), 0);
+    EXPECT_EQ(View().GetList().GetItemText(CSettingView::kAdapterRow, CSettingListCtrl::kValueColumn),
+              h.Doc().adapter.GetStr());
+    EXPECT_TRUE(h.boxes.empty());
 }
 
 TEST_F(SettingsTest, TheClockRowFollowsEveryTick) {
