@@ -82,7 +82,8 @@ int MeasureFault(sim::Fault fault) {
     QTemporaryDir home;
     const QString homeFolder = platform::AsFolder(home.path());
     sim::SimulatedBoard board;
-    if (!board.Start()) {
+    // Through a link, as pel-board --link gives it: a reopened board is found at the same path.
+    if (!board.Start(home.filePath(QStringLiteral("board")))) {
         std::fprintf(stderr, "pel_bench_faults: the simulated board could not start\n");
         return 1;
     }
