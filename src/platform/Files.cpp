@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
@@ -52,6 +54,95 @@ bool Match(const QString& pattern, const QString& name) {
     while (p < pattern.size() && pattern[p] == QLatin1Char('*'))
         ++p;
     return p == pattern.size();
+}
+
+FileInfo InfoOf(const QString& name, const struct stat& info) {
+    FileInfo file;
+    file.name = name;
+    file.size = S_ISDIR(info.st_mode) ? 0 : static_cast<qint64>(info.st_size);
+    file.attributes = S_ISDIR(info.st_mode) ? kAttributeFolder : kAttributeNormal;
+    if ((info.st_mode & S_IWUSR) == 0)
+        file.attributes |= kAttributeReadOnly;
+    file.modified = QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec).addMSecs(info.st_mtim.tv_nsec / 1000000);
+    return file;
+}
+
+void SortByName(std::vector<FileInfo>& files) {
+    std::sort(files.begin(), files.end(), [](const FileInfo& a, const FileInfo& b) { return a.name < b.name; });
+}
+
+// Opens a regular file for reading relative to `folderFd`. A link is not followed, and
+// nothing but a regular file is opened at all: opening a pipe would wait for a writer,
+// opening a device would run its driver. The file opened is checked to be the one seen.
+int OpenRegular(int folderFd, const QByteArray& path, struct stat& info) {
+    if (::fstatat(folderFd, path.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        Fail();
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        lastError = S_ISLNK(info.st_mode) ? ELOOP : (S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+        return -1;
+    }
+    const int fd = ::openat(folderFd, path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        Fail();
+        return -1;
+    }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev ||
+        opened.st_ino != info.st_ino) {
+        lastError = EINVAL; // swapped since it was looked at
+        ::close(fd);
+        return -1;
+    }
+    info = opened;
+    return fd;
+}
+
+// Reads up to `maxBytes` from `fd` into `contents` and closes it.
+bool ReadUpTo(int fd, qint64 maxBytes, QByteArray& contents) {
+    QByteArray bytes;
+    char buffer[65536];
+    while (bytes.size() < maxBytes) {
+        const auto wanted = static_cast<std::size_t>(std::min<qint64>(sizeof buffer, maxBytes - bytes.size()));
+        const ssize_t got = ::read(fd, buffer, wanted);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            Fail();
+            ::close(fd);
+            return false;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    ::close(fd);
+    contents = std::move(bytes);
+    return true;
+}
+
+// Copies what `fd` holds into `out` a chunk at a time, closes `fd` and commits `out`.
+bool CopyChunks(int fd, AtomicFile& out) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            Fail();
+            ::close(fd);
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (!out.Write(buffer, static_cast<std::size_t>(got))) {
+            ::close(fd);
+            return false;
+        }
+    }
+    ::close(fd);
+    return out.Commit();
 }
 
 bool SyncFolderOf(const QByteArray& path) {
@@ -107,17 +198,10 @@ std::vector<FileInfo> FindFiles(const QString& mask) {
         const QByteArray full = nativeFolder + '/' + entry->d_name;
         if (::stat(full.constData(), &info) != 0)
             continue; // vanished meanwhile, or a dangling link
-        FileInfo file;
-        file.name = name;
-        file.size = S_ISDIR(info.st_mode) ? 0 : static_cast<qint64>(info.st_size);
-        file.attributes = S_ISDIR(info.st_mode) ? kAttributeFolder : kAttributeNormal;
-        if ((info.st_mode & S_IWUSR) == 0)
-            file.attributes |= kAttributeReadOnly;
-        file.modified = QDateTime::fromSecsSinceEpoch(info.st_mtim.tv_sec).addMSecs(info.st_mtim.tv_nsec / 1000000);
-        found.push_back(std::move(file));
+        found.push_back(InfoOf(name, info));
     }
     ::closedir(dir);
-    std::sort(found.begin(), found.end(), [](const FileInfo& a, const FileInfo& b) { return a.name < b.name; });
+    SortByName(found);
     return found;
 }
 
@@ -164,10 +248,16 @@ bool CopyFile(const QString& from, const QString& to, bool failIfExists) {
         lastError = EEXIST;
         return false;
     }
-    QByteArray contents;
-    if (!ReadWholeFile(from, contents))
+    struct stat info {};
+    const int fd = OpenRegular(AT_FDCWD, Native(from), info);
+    if (fd < 0)
         return false;
-    return WriteFileAtomically(to, contents);
+    AtomicFile out;
+    if (!out.Open(to)) {
+        ::close(fd);
+        return false;
+    }
+    return CopyChunks(fd, out);
 }
 
 bool CreateFolder(const QString& path) {
@@ -250,26 +340,205 @@ bool ReadWholeFile(const QString& path, QByteArray& contents) {
     return true;
 }
 
+bool ReadFileStart(const QString& path, qint64 maxBytes, QByteArray& contents) {
+    struct stat info {};
+    const int fd = OpenRegular(AT_FDCWD, Native(path), info);
+    return fd >= 0 && ReadUpTo(fd, maxBytes, contents);
+}
+
+bool SyncFolder(const QString& path) {
+    const int fd = ::open(Native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return Fail();
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    if (!ok)
+        Fail();
+    ::close(fd);
+    return ok;
+}
+
+Folder::~Folder() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+Folder::Folder(Folder&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+Folder Folder::Open(const QString& root, const QString& below) {
+    const int fd =
+        ::open(Native(root.isEmpty() ? QStringLiteral(".") : root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        Fail();
+        return Folder();
+    }
+    Folder folder(fd);
+    for (const QString& part : below.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        folder = folder.Sub(part, false);
+        if (!folder.IsOpen())
+            break;
+    }
+    return folder;
+}
+
+Folder Folder::Sub(const QString& name, bool create) const {
+    if (fd_ < 0) {
+        lastError = EBADF;
+        return Folder();
+    }
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.contains(QLatin1Char('/'))) {
+        lastError = EINVAL; // one step down, never up or sideways
+        return Folder();
+    }
+    const QByteArray native = Native(name);
+    if (create && ::mkdirat(fd_, native.constData(), 0777) != 0 && errno != EEXIST) {
+        Fail();
+        return Folder();
+    }
+    struct stat info {};
+    if (::fstatat(fd_, native.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
+        lastError = ELOOP;
+        return Folder();
+    }
+    const int fd = ::openat(fd_, native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        Fail();
+        return Folder();
+    }
+    return Folder(fd);
+}
+
+Folder::Listing Folder::List(const QString& pattern) const {
+    Listing listing;
+    const int listFd = fd_ >= 0 ? ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (dir == nullptr) {
+        if (fd_ < 0)
+            lastError = EBADF;
+        else
+            Fail();
+        if (listFd >= 0)
+            ::close(listFd);
+        return listing;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray native(entry->d_name);
+        if (native == "." || native == "..")
+            continue;
+        const QString name = QFile::decodeName(native);
+        if (!WildcardMatch(pattern, name))
+            continue;
+        struct stat info {};
+        if (::fstatat(fd_, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue; // gone meanwhile
+        // A name that does not decode (not UTF-8) could not be shown or opened again.
+        if (Native(name) != native || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) {
+            ++listing.skipped;
+            continue;
+        }
+        listing.entries.push_back(InfoOf(name, info));
+    }
+    ::closedir(dir);
+    SortByName(listing.entries);
+    return listing;
+}
+
+bool Folder::ReadFile(const QString& name, qint64 maxBytes, QByteArray& contents) const {
+    if (fd_ < 0) {
+        lastError = EBADF;
+        return false;
+    }
+    struct stat info {};
+    const int fd = OpenRegular(fd_, Native(name), info);
+    if (fd < 0)
+        return false;
+    if (info.st_size > maxBytes) {
+        ::close(fd);
+        lastError = EFBIG;
+        return false;
+    }
+    // One byte more than allowed tells a file that grew since it was measured.
+    if (!ReadUpTo(fd, maxBytes + 1, contents))
+        return false;
+    if (contents.size() > maxBytes) {
+        contents.clear();
+        lastError = EFBIG;
+        return false;
+    }
+    return true;
+}
+
+bool Folder::CopyIn(const QString& sourcePath, const QString& name) const {
+    struct stat info {};
+    const int fd = OpenRegular(AT_FDCWD, Native(sourcePath), info);
+    if (fd < 0)
+        return false;
+    AtomicFile out;
+    if (!out.OpenIn(*this, name)) {
+        ::close(fd);
+        return false;
+    }
+    return CopyChunks(fd, out);
+}
+
+int Folder::RemoveLeftoverTemporaries() const {
+    int removed = 0;
+    for (const FileInfo& file : List(QStringLiteral("*.tmp-??????")).entries) {
+        if (!file.IsFolder() && ::unlinkat(fd_, Native(file.name).constData(), 0) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
 AtomicFile::~AtomicFile() {
     Discard();
 }
 
 bool AtomicFile::Open(const QString& targetPath) {
+    return OpenAt(AT_FDCWD, Native(targetPath));
+}
+
+bool AtomicFile::OpenIn(const Folder& folder, const QString& name) {
+    if (!folder.IsOpen()) {
+        Discard();
+        lastError = EBADF;
+        return false;
+    }
+    return OpenAt(folder.Descriptor(), Native(name));
+}
+
+bool AtomicFile::OpenAt(int folderFd, const QByteArray& targetPath) {
     Discard();
     failed_ = false;
     error_ = 0;
-    targetPath_ = Native(targetPath);
-    tempPath_ = targetPath_ + ".tmp-XXXXXX";
-    fd_ = ::mkostemp(tempPath_.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        tempPath_.clear();
-        return Fail();
+    folderFd_ = folderFd;
+    targetPath_ = targetPath;
+    // As mkstemp, but relative to a folder held open, and never through a link.
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        QByteArray temp = targetPath + ".tmp-";
+        for (int i = 0; i < 6; ++i)
+            temp += kLetters[QRandomGenerator::global()->bounded(static_cast<int>(sizeof kLetters) - 1)];
+        fd_ = ::openat(folderFd, temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            tempPath_ = temp;
+            return true;
+        }
+        if (errno != EEXIST)
+            return Fail();
     }
-    // mkstemp creates 0600; give the file the permissions an ordinary new file gets.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
-    return true;
+    lastError = EEXIST;
+    return false;
 }
 
 bool AtomicFile::Write(const void* data, std::size_t size) {
@@ -308,18 +577,21 @@ bool AtomicFile::Commit() {
         error_ = errno;
     }
     fd_ = -1;
-    if (!failed_ && ::rename(tempPath_.constData(), targetPath_.constData()) != 0) {
+    if (!failed_ && ::renameat(folderFd_, tempPath_.constData(), folderFd_, targetPath_.constData()) != 0) {
         failed_ = true;
         error_ = errno;
     }
     if (failed_) {
-        ::unlink(tempPath_.constData());
+        ::unlinkat(folderFd_, tempPath_.constData(), 0);
         tempPath_.clear();
         lastError = error_;
         return false;
     }
     tempPath_.clear();
-    SyncFolderOf(targetPath_);
+    if (folderFd_ == AT_FDCWD)
+        SyncFolderOf(targetPath_);
+    else
+        ::fsync(folderFd_);
     return true;
 }
 
@@ -329,7 +601,7 @@ void AtomicFile::Discard() {
         fd_ = -1;
     }
     if (!tempPath_.isEmpty()) {
-        ::unlink(tempPath_.constData());
+        ::unlinkat(folderFd_, tempPath_.constData(), 0);
         tempPath_.clear();
     }
 }
@@ -385,6 +657,11 @@ QString ErrorText(int code) {
         return QStringLiteral("Имя файла или папки слишком длинное.");
     case EINVAL:
         return QStringLiteral("Синтаксическая ошибка в имени файла, имени папки или метке тома.");
+    case ELOOP:
+        return QStringLiteral("Папка или файл на накопителе является ссылкой.");
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("Устройство не готово.");
     case EBUSY:
         return QStringLiteral("Процесс не может получить доступ к файлу, так как он занят другим процессом.");
     default:

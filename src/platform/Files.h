@@ -70,6 +70,52 @@ std::optional<std::uint64_t> FreeSpace(const QString& path);
 void SetFreeSpaceForTesting(std::optional<std::uint64_t> bytes);
 
 bool ReadWholeFile(const QString& path, QByteArray& contents);
+// Reads at most `maxBytes` from the start of a regular file, without following a link
+// and without waiting on a pipe or a device; fails for anything else.
+bool ReadFileStart(const QString& path, qint64 maxBytes, QByteArray& contents);
+// Flushes a folder's entries (renames into and out of it) to the disk.
+bool SyncFolder(const QString& path);
+
+// A folder held open. What lies below it is reached through it and never through a
+// symbolic link, so that a link on a removable drive cannot lead a transfer outside the
+// drive, and a folder swapped for a link meanwhile is not followed either.
+class Folder {
+public:
+    Folder() = default;
+    ~Folder();
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    // `root` itself as given, then each '/'-separated component of `below`, none of
+    // which may be a link (ELOOP) or anything but a folder (ENOTDIR).
+    static Folder Open(const QString& root, const QString& below = QString());
+    // The sub-folder `name`, made first when `create` and missing; never a link.
+    Folder Sub(const QString& name, bool create) const;
+    bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
+
+    struct Listing {
+        std::vector<FileInfo> entries; // regular files and folders, sorted by name
+        int skipped = 0;               // links, pipes, devices and names that are no text
+    };
+    // The entries whose names match `pattern` (as FindFiles matches).
+    Listing List(const QString& pattern) const;
+    // The whole of the regular file `name` when it holds at most `maxBytes`. Fails with
+    // ELOOP for a link, EINVAL for a pipe, a device or a folder, EFBIG for a larger file,
+    // and with the system's reason when the file cannot be read.
+    bool ReadFile(const QString& name, qint64 maxBytes, QByteArray& contents) const;
+    // Copies the regular file at `sourcePath` into this folder as `name`, in chunks,
+    // through a temporary file that a failure removes.
+    bool CopyIn(const QString& sourcePath, const QString& name) const;
+    // Removes the temporary files that an interrupted replacement left here.
+    int RemoveLeftoverTemporaries() const;
+
+private:
+    explicit Folder(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
 
 // A file written in place of another: the bytes go to a temporary file in the same
 // folder, which Commit() flushes to the disk and renames over the target. A power cut
@@ -83,6 +129,8 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     bool Open(const QString& targetPath);
+    // The target `name` inside `folder`, which must stay open until Commit() or Discard().
+    bool OpenIn(const Folder& folder, const QString& name);
     bool IsOpen() const { return fd_ >= 0; }
     bool Write(const void* data, std::size_t size);
     bool Write(const QByteArray& bytes) { return Write(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
@@ -91,12 +139,20 @@ public:
     void Discard();
 
 private:
+    bool OpenAt(int folderFd, const QByteArray& targetPath);
+
     int fd_ = -1;
+    int folderFd_ = -1; // the folder that the paths below are relative to (AT_FDCWD: none)
     bool failed_ = false;
     int error_ = 0;
     QByteArray tempPath_;
     QByteArray targetPath_;
 };
+
+// The length limit of one name on the disks the program works with, in bytes.
+inline constexpr int kMaxNameBytes = 255;
+// What the temporary file of a replacement adds to the target's name.
+inline constexpr int kTemporarySuffixBytes = 11; // ".tmp-XXXXXX"
 
 bool WriteFileAtomically(const QString& path, const QByteArray& contents);
 

@@ -1,9 +1,12 @@
 #include "platform/Files.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -137,6 +140,51 @@ TEST_F(Files, AtomicFileWithoutCommitLeavesTheTargetAlone) {
     platform::AtomicFile closed;
     EXPECT_FALSE(closed.Write("x", 1));
     EXPECT_FALSE(closed.Commit());
+}
+
+TEST_F(Files, AFolderHeldOpenNeitherFollowsLinksNorWaitsOnPipes) {
+    ASSERT_TRUE(platform::CreateFolderPath(Path(QStringLiteral("drive/real"))));
+    Put(QStringLiteral("drive/real/a.pel"), "abc");
+    Put(QStringLiteral("outside.pel"), "outside");
+    const auto link = [this](const QString& target, const QString& name) {
+        ASSERT_EQ(::symlink(QFile::encodeName(Path(target)).constData(), QFile::encodeName(Path(name)).constData()), 0);
+    };
+    link(QStringLiteral("drive/real"), QStringLiteral("drive/linked"));
+    link(QStringLiteral("outside.pel"), QStringLiteral("drive/real/link.pel"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("drive/real/pipe.pel"))).constData(), 0644), 0);
+
+    EXPECT_FALSE(platform::Folder::Open(Path(QStringLiteral("drive")), QStringLiteral("linked")).IsOpen());
+    EXPECT_EQ(platform::LastError(), ELOOP);
+    EXPECT_FALSE(platform::Folder::Open(Path(QStringLiteral("drive")), QStringLiteral("real/..")).IsOpen());
+    const platform::Folder real = platform::Folder::Open(Path(QStringLiteral("drive")), QStringLiteral("real"));
+    ASSERT_TRUE(real.IsOpen());
+    const platform::Folder::Listing listing = real.List(QStringLiteral("*.pel"));
+    EXPECT_EQ(Names(listing.entries), QStringList({"a.pel"}));
+    EXPECT_EQ(listing.skipped, 2);
+
+    QByteArray bytes;
+    EXPECT_FALSE(real.ReadFile(QStringLiteral("pipe.pel"), 100, bytes));
+    EXPECT_EQ(platform::LastError(), EINVAL);
+    EXPECT_FALSE(real.ReadFile(QStringLiteral("link.pel"), 100, bytes));
+    EXPECT_EQ(platform::LastError(), ELOOP);
+    EXPECT_FALSE(real.ReadFile(QStringLiteral("a.pel"), 2, bytes));
+    EXPECT_EQ(platform::LastError(), EFBIG);
+    ASSERT_TRUE(real.ReadFile(QStringLiteral("a.pel"), 3, bytes));
+    EXPECT_EQ(bytes, "abc");
+    EXPECT_FALSE(platform::ReadFileStart(Path(QStringLiteral("drive/real/pipe.pel")), 10, bytes));
+    ASSERT_TRUE(platform::ReadFileStart(Path(QStringLiteral("drive/real/a.pel")), 2, bytes));
+    EXPECT_EQ(bytes, "ab");
+
+    // Copies in, through a temporary file that a failure does not leave behind.
+    const QByteArray large(300000, 'L');
+    Put(QStringLiteral("large.pel"), large);
+    ASSERT_TRUE(real.CopyIn(Path(QStringLiteral("large.pel")), QStringLiteral("copy.pel")));
+    ASSERT_TRUE(platform::ReadWholeFile(Path(QStringLiteral("drive/real/copy.pel")), bytes));
+    EXPECT_EQ(bytes, large);
+    EXPECT_FALSE(real.CopyIn(Path(QStringLiteral("drive/real/pipe.pel")), QStringLiteral("pipe copy.pel")));
+    EXPECT_FALSE(real.CopyIn(Path(QStringLiteral("large.pel")), QString(250, QLatin1Char('n'))));
+    EXPECT_EQ(Names(platform::FindFiles(Path(QStringLiteral("drive/real/*")))),
+              QStringList({"a.pel", "copy.pel", "link.pel", "pipe.pel"}));
 }
 
 TEST(ErrorTexts, AreTheOperatorsLanguage) {
