@@ -2,6 +2,7 @@
 
 #include "document/PELDoc.h"
 #include "document/PELParam.h"
+#include "document/ReflectogramFile.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Fonts.h"
@@ -255,7 +256,9 @@ void CMyListCtrl::FillList(CPELDoc* document) {
         if (file.IsFolder() || !file.name.endsWith(extension, Qt::CaseSensitive))
             continue;
         QByteArray contents;
-        platform::ReadWholeFile(folder + file.name, contents); // unreadable: the row keeps name and time only
+        // The header is all the row shows. Unreadable (or no regular file): the row keeps
+        // name and time only.
+        platform::ReadFileStart(folder + file.name, reflectogram::kHeaderBytes, contents);
         const QString name = file.name.left(file.name.size() - extension.size());
         AddRow(DescribeFile(name, contents, file.modified.addMSecs(clockOffset)));
     }
