@@ -156,7 +156,8 @@ bool CFolderSelectDialog::OnInitDialog() {
     }
     const QIcon icon = FolderIcon();
     if (!baseFolder_.isEmpty() && !filter_.isEmpty()) {
-        for (const platform::FileInfo& entry : platform::FindFiles(baseFolder_ + filter_)) {
+        // A linked folder is not offered: nothing is read through a link off the drive.
+        for (const platform::FileInfo& entry : library_transfer::OpenOnDrive(baseFolder_).List(filter_).entries) {
             if (entry.IsFolder())
                 list_->addItem(new QListWidgetItem(icon, entry.name));
         }

@@ -22,6 +22,12 @@ struct LibraryKind {
     const char* folderFilter;                  // the export folders in the folder choice
     const char* importedPattern;               // files taken from the chosen folder
     const char* replacedPattern;               // files of the storage folder that the import replaces
+    // The name under which the program reads a file of the chosen folder, empty when it
+    // would read none (the file is then refused).
+    QString (*nameInLibrary)(const QString& nameOnDrive);
+    // The largest file the format allows, and the program's own check of a file's bytes.
+    qint64 maxFileBytes;
+    bool (*isReadable)(const QByteArray& bytes);
     const char* exportCaption;
     const char* exportErrorCaption;
     const char* exportSuccess; // followed by the destination folder
@@ -38,6 +44,10 @@ inline constexpr const char* kExportFolder = "Velmar";
 inline constexpr const char* kNoDriveText = "Сначала вставьте флэш-накопитель в USB-порт";
 inline constexpr const char* kNoSpaceText = "Недостаточно места на диске";
 inline constexpr const char* kNothingToImportText = "В этой папке нет данных для импорта!";
+inline constexpr const char* kLibraryKeptText = "Текущая библиотека сохранена без изменений.";
+inline constexpr const char* kExportFirstFailedText = "Импорт отменён: экспорт текущей библиотеки не выполнен.";
+inline constexpr const char* kTakenFormat = "Принято файлов: %1, отклонено: %2.";
+inline constexpr const char* kRefusedFormat = "Отклонено файлов: %1.";
 inline constexpr const char* kOverwriteCaption = "Подтвердите перезапись библиотеки";
 inline constexpr const char* kOverwriteQuestion = "Вы собираетесь импортировать библиотеку взамен текущей.\n"
                                                   "Хотите ли вы сначала сделать экспорт текущей библиотеки?";
@@ -56,14 +66,23 @@ QString ExportFolderName(const LibraryKind& kind, const QDateTime& time);
 bool IsRegularFile(const QString& path);
 std::vector<platform::FileInfo> RegularFiles(const QString& folder, const QString& pattern);
 
+// The folder the operator chose on the drive, held open below the drive's root without
+// following a link on the way.
+platform::Folder OpenOnDrive(const QString& folder);
+// How many files of `importFolder` an import would try (by their names and kinds only).
+int ImportableFiles(const LibraryKind& kind, const QString& importFolder);
+
 // The copy's size against the free space: enough only when the total is below it.
 bool EnoughSpace(std::uint64_t total, std::uint64_t freeBytes);
 
 struct Outcome {
-    enum Result { kDone, kNoSpace, kFailed };
+    // kNothingUsable: the import found no file it could take; nothing was changed.
+    enum Result { kDone, kNoSpace, kFailed, kNothingUsable };
     Result result = kDone;
     int error = 0;       // the platform's error code of the failure, for kFailed
     QString destination; // the export folder, ending in '/'
+    int taken = 0;       // files an import brought in
+    int refused = 0;     // files of the chosen folder that it left out
 };
 
 // Copies the library's files from `storageFolder` into a new folder named after `time`
@@ -71,14 +90,25 @@ struct Outcome {
 // and nothing copied. A failed copy stops the export; the files copied before stay.
 Outcome ExportLibrary(const LibraryKind& kind, const QString& storageFolder, const QDateTime& time);
 
-// Replaces the library's files in `storageFolder` by those of `importFolder`. The new
-// files are first copied into a staging folder beside the storage folder; only when all
-// of them have arrived are the old ones replaced. Any failure leaves the library as it
-// was and removes the staging folder.
+// Replaces the library's files in `storageFolder` by those of `importFolder`. Each file
+// is read (up to the format's size, never through a link, never a pipe or a device),
+// checked by the program's own reader and copied into a staging folder beside the
+// storage folder under the name the program reads; a file that fails is refused on its
+// own. Only when every usable file has arrived are the old ones replaced. Any failure,
+// and a folder without a usable file, leaves the library as it was.
 Outcome ImportLibrary(const LibraryKind& kind, const QString& importFolder, const QString& storageFolder);
+
+// Brings an import that was cut short (a power cut) to an end: one whose new files had
+// all arrived is completed, any other is undone. The library is then whole: the old one
+// or the new one. Run at start and before each import.
+void RepairInterruptedImport(const QString& storageFolder);
 
 // The folders the import works in, beside the storage folder.
 QString StagingFolder(const QString& storageFolder);
 QString ReplacedFolder(const QString& storageFolder);
+
+// Tests cut the power during an import: after `steps` more of the steps that replace
+// the library (each rename and each mark), the import stops where it is. -1: never.
+void CutPowerForTesting(int steps);
 
 } // namespace library_transfer

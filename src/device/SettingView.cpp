@@ -68,6 +68,12 @@ void Tell(const char* text, const char* caption) {
     platform::MessageBox(QString::fromUtf8(text), QString::fromUtf8(caption), platform::mb::kOk);
 }
 
+// An import that changed nothing says so under its reason.
+void TellLibraryKept(const QString& reason, const char* caption) {
+    platform::MessageBox(reason + QLatin1Char('\n') + QString::fromUtf8(transfer::kLibraryKeptText),
+                         QString::fromUtf8(caption), platform::mb::kOk);
+}
+
 } // namespace
 
 CSettingView::CSettingView(QWidget* parent) : CFormView(parent), list_(new CSettingListCtrl(this)) {
@@ -294,10 +300,10 @@ void CSettingView::ImportVelocityLibrary() {
 
 // Messages come after the busy state ends: a busy instrument swallows the keys that
 // would close them.
-void CSettingView::ExportLibrary(const transfer::LibraryKind& kind) {
+bool CSettingView::ExportLibrary(const transfer::LibraryKind& kind) {
     if (!transfer::UsbDrivePresent()) {
         Tell(transfer::kNoDriveText, kind.exportCaption);
-        return;
+        return false;
     }
     CPELApp& app = MainFrame()->GetApp();
     app.SetBusy(true);
@@ -307,44 +313,58 @@ void CSettingView::ExportLibrary(const transfer::LibraryKind& kind) {
     case transfer::Outcome::kDone:
         platform::MessageBox(QString::fromUtf8(kind.exportSuccess) + outcome.destination,
                              QString::fromUtf8(kind.exportCaption), platform::mb::kOk);
-        break;
+        return true;
     case transfer::Outcome::kNoSpace:
         Tell(transfer::kNoSpaceText, kind.exportErrorCaption);
         break;
     case transfer::Outcome::kFailed:
+    case transfer::Outcome::kNothingUsable:
         platform::MessageBox(platform::ErrorText(outcome.error), QString::fromUtf8(kind.exportErrorCaption),
                              platform::mb::kOk);
         break;
     }
+    return false;
 }
 
 void CSettingView::ImportLibrary(const transfer::LibraryKind& kind) {
     CFolderSelectDialog dialog(window(), transfer::ExportBaseFolder(), QString::fromUtf8(kind.folderFilter));
     if (dialog.DoModal() != CFolderSelectDialog::kIdOk || importFolder.isEmpty())
         return;
-    if (transfer::RegularFiles(platform::AsFolder(importFolder), QString::fromUtf8(kind.importedPattern)).empty()) {
+    if (transfer::ImportableFiles(kind, importFolder) == 0) {
         Tell(transfer::kNothingToImportText, kind.importCaption);
         return;
     }
+    // The operator asked for a copy of the library before it is replaced: without the
+    // copy there is no replacing.
     if (platform::MessageBox(QString::fromUtf8(transfer::kOverwriteQuestion),
                              QString::fromUtf8(transfer::kOverwriteCaption),
-                             platform::mb::kOkCancel | platform::mb::kIconQuestion) == platform::mb::kIdOk)
-        ExportLibrary(kind);
+                             platform::mb::kOkCancel | platform::mb::kIconQuestion) == platform::mb::kIdOk &&
+        !ExportLibrary(kind)) {
+        TellLibraryKept(QString::fromUtf8(transfer::kExportFirstFailedText), kind.importErrorCaption);
+        return;
+    }
 
     CPELApp& app = MainFrame()->GetApp();
     app.SetBusy(true);
     const transfer::Outcome outcome = transfer::ImportLibrary(kind, importFolder, Doc().storageFolder);
     app.SetBusy(false);
+    const QString refused = QString::fromUtf8(transfer::kRefusedFormat).arg(outcome.refused);
     switch (outcome.result) {
     case transfer::Outcome::kDone:
-        Tell(kind.importSuccess, kind.importCaption);
+        platform::MessageBox(QString::fromUtf8(kind.importSuccess) + QLatin1Char('\n') +
+                                 QString::fromUtf8(transfer::kTakenFormat).arg(outcome.taken).arg(outcome.refused),
+                             QString::fromUtf8(kind.importCaption), platform::mb::kOk);
         break;
     case transfer::Outcome::kNoSpace:
-        Tell(transfer::kNoSpaceText, kind.importErrorCaption);
+        TellLibraryKept(QString::fromUtf8(transfer::kNoSpaceText), kind.importErrorCaption);
         break;
     case transfer::Outcome::kFailed:
-        platform::MessageBox(platform::ErrorText(outcome.error), QString::fromUtf8(kind.importErrorCaption),
-                             platform::mb::kOk);
+        TellLibraryKept(platform::ErrorText(outcome.error), kind.importErrorCaption);
+        break;
+    case transfer::Outcome::kNothingUsable:
+        TellLibraryKept(QString::fromUtf8(transfer::kNothingToImportText) +
+                            (outcome.refused > 0 ? QLatin1Char('\n') + refused : QString()),
+                        kind.importErrorCaption);
         break;
     }
 }

@@ -74,7 +74,8 @@ private:
     CPELDoc& Doc() const;
     void LabelSoftKeys();
     void RunSoftKey(int code);
-    void ExportLibrary(const library_transfer::LibraryKind& kind);
+    // True when the library was exported; the operator has been told either way.
+    bool ExportLibrary(const library_transfer::LibraryKind& kind);
     void ImportLibrary(const library_transfer::LibraryKind& kind);
     void OnSize();
 

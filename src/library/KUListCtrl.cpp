@@ -4,6 +4,7 @@
 #include "document/ParamTables.h"
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -135,6 +136,25 @@ std::vector<Record> ReadRecords(const QByteArray& bytes, int mode) {
             records.push_back({lines[i], NoValueMark(), valueLine});
     }
     return records;
+}
+
+bool IsReadableTable(const QByteArray& bytes) {
+    if (bytes.isEmpty() || bytes.size() % 2 != 0 || bytes.size() > kMaxTableBytes)
+        return false;
+    const QStringList lines = DecodeLines(bytes);
+    for (const QString& line : lines) {
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const QChar c = line[i];
+            if ((c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\r')) || c.unicode() == 0x7F)
+                return false;
+            if (c.isHighSurrogate() && !(i + 1 < line.size() && line[i + 1].isLowSurrogate()))
+                return false;
+            if (c.isLowSurrogate() && !(i > 0 && line[i - 1].isHighSurrogate()))
+                return false;
+        }
+    }
+    const std::vector<Record> records = ReadRecords(bytes, 0);
+    return std::any_of(records.begin(), records.end(), [](const Record& record) { return !record.unusableLine; });
 }
 
 QByteArray WriteRecords(const std::vector<Record>& records, int mode) {

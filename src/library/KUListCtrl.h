@@ -64,6 +64,14 @@ QString DisplayedValue(double ku, int mode);
 // The КУ a value text of display mode `mode` stands for.
 double StoredKU(const QString& value, int mode);
 
+// The largest table the program takes from outside: far more rows than anyone keeps.
+inline constexpr qint64 kMaxTableBytes = 1 << 20;
+// Whether the bytes are a table this program reads as its own: UTF-16 text (an even
+// number of bytes; no NUL, no control character but tab, carriage return and line feed;
+// no broken surrogate pair) holding at least one brand with a usable КУ. Text of another
+// encoding gives no line feed, so no brand with a value.
+bool IsReadableTable(const QByteArray& bytes);
+
 // The file's records in order: brand line, value line; a last brand without its value
 // line has no usable value.
 std::vector<Record> ReadRecords(const QByteArray& bytes, int mode);

@@ -3,6 +3,7 @@
 // the whole new one has arrived.
 #include "device/LibraryTransfer.h"
 
+#include "document/ReflectogramFile.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "support/FileSizeLimit.h"
@@ -22,6 +23,12 @@ namespace transfer = library_transfer;
 
 void Write(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(platform::WriteFileAtomically(path, bytes)) << path.toStdString();
+}
+
+// A reflectogram as the instrument writes it.
+QByteArray Trace(char level, int samples = reflectogram::kMaxSamples) {
+    const std::vector<std::uint8_t> bytes(static_cast<std::size_t>(samples), static_cast<std::uint8_t>(level));
+    return reflectogram::Encode({samples, 1, 2, 3, 100, 0, 1500}, bytes.data());
 }
 
 QByteArray Read(const QString& path) {
@@ -133,12 +140,13 @@ TEST_F(LibraryTransferTest, ImportReplacesOnlyTheLibrarysFiles) {
     Write(storage + QStringLiteral("tableku.tku"), "table");
     const QString source = usb + QStringLiteral("Velmar/RFG 2010.01.01  10-00");
     ASSERT_TRUE(platform::CreateFolderPath(source));
-    Write(source + QStringLiteral("/new.pel"), "new");
+    Write(source + QStringLiteral("/new.pel"), Trace('n'));
     Write(source + QStringLiteral("/other.png"), "not imported");
 
     const transfer::Outcome outcome = transfer::ImportLibrary(transfer::Reflectograms(), source, storage);
     ASSERT_EQ(outcome.result, transfer::Outcome::kDone);
-    const std::map<QString, QByteArray> expected{{QStringLiteral("new.pel"), "new"},
+    EXPECT_EQ(outcome.taken, 1);
+    const std::map<QString, QByteArray> expected{{QStringLiteral("new.pel"), Trace('n')},
                                                  {QStringLiteral("shot.png"), "screen"},
                                                  {QStringLiteral("tableku.tku"), "table"}};
     EXPECT_EQ(Snapshot(storage), expected);
@@ -146,7 +154,7 @@ TEST_F(LibraryTransferTest, ImportReplacesOnlyTheLibrarysFiles) {
     EXPECT_FALSE(platform::FolderExists(transfer::ReplacedFolder(storage)));
 }
 
-TEST_F(LibraryTransferTest, ImportSkipsLinksOnTheDrive) {
+TEST_F(LibraryTransferTest, ImportRefusesLinksAndTablesUnderOtherNames) {
     const QString source = usb + QStringLiteral("Velmar/KU 2010.01.01  10-00/");
     ASSERT_TRUE(platform::CreateFolderPath(source));
     Write(usb + QStringLiteral("secret"), "outside the folder");
@@ -155,10 +163,12 @@ TEST_F(LibraryTransferTest, ImportSkipsLinksOnTheDrive) {
               0);
     Write(source + QStringLiteral("more.tku"), "more");
     Write(storage + QStringLiteral("tableku.tku"), "current");
+    const auto before = Snapshot(storage);
 
-    ASSERT_EQ(transfer::ImportLibrary(transfer::Velocities(), source, storage).result, transfer::Outcome::kDone);
-    const std::map<QString, QByteArray> expected{{QStringLiteral("more.tku"), "more"}};
-    EXPECT_EQ(Snapshot(storage), expected);
+    const transfer::Outcome outcome = transfer::ImportLibrary(transfer::Velocities(), source, storage);
+    EXPECT_EQ(outcome.result, transfer::Outcome::kNothingUsable);
+    EXPECT_EQ(outcome.refused, 2);
+    EXPECT_EQ(Snapshot(storage), before);
 }
 
 TEST_F(LibraryTransferTest, ImportWithoutRoomChangesNothing) {
@@ -180,8 +190,8 @@ TEST_F(LibraryTransferTest, ImportFailingHalfWayKeepsTheLibrary) {
     Write(storage + QStringLiteral("old2.pel"), "old two");
     const QString source = usb + QStringLiteral("Velmar/RFG 2010.01.01  10-00/");
     ASSERT_TRUE(platform::CreateFolderPath(source));
-    Write(source + QStringLiteral("a.pel"), QByteArray(100, 'a'));
-    Write(source + QStringLiteral("b.pel"), QByteArray(20000, 'b'));
+    Write(source + QStringLiteral("a.pel"), Trace('a', 100));
+    Write(source + QStringLiteral("b.pel"), Trace('b'));
     const auto before = Snapshot(storage);
 
     transfer::Outcome outcome;
@@ -206,12 +216,12 @@ TEST_F(LibraryTransferTest, AnInterruptedImportNeverCostsFiles) {
     Write(replaced + QStringLiteral("kept.pel"), "set aside");
     const QString source = usb + QStringLiteral("Velmar/RFG 2010.01.01  10-00/");
     ASSERT_TRUE(platform::CreateFolderPath(source));
-    Write(source + QStringLiteral("new.pel"), "new");
+    Write(source + QStringLiteral("new.pel"), Trace('n'));
 
     // The set-aside file is back in the library before the import replaces it, so the
     // import counts it as the current library's and replaces it like the others.
     ASSERT_EQ(transfer::ImportLibrary(transfer::Reflectograms(), source, storage).result, transfer::Outcome::kDone);
-    const std::map<QString, QByteArray> expected{{QStringLiteral("new.pel"), "new"}};
+    const std::map<QString, QByteArray> expected{{QStringLiteral("new.pel"), Trace('n')}};
     EXPECT_EQ(Snapshot(storage), expected);
     EXPECT_FALSE(platform::FolderExists(staging));
     EXPECT_FALSE(platform::FolderExists(replaced));
@@ -229,6 +239,40 @@ TEST_F(LibraryTransferTest, SetAsideFilesComeBackWhenTheImportFails) {
     EXPECT_EQ(transfer::ImportLibrary(transfer::Reflectograms(), source, storage).result, transfer::Outcome::kNoSpace);
     const std::map<QString, QByteArray> expected{{QStringLiteral("kept.pel"), "set aside"}};
     EXPECT_EQ(Snapshot(storage), expected);
+}
+
+TEST_F(LibraryTransferTest, APowerCutAtAnyStepLeavesTheOldOrTheNewLibraryOnceRepaired) {
+    const QString source = usb + QStringLiteral("Velmar/RFG 2010.01.01  10-00/");
+    ASSERT_TRUE(platform::CreateFolderPath(source));
+    Write(source + QStringLiteral("both.pel"), Trace('B'));
+    Write(source + QStringLiteral("new.pel"), Trace('n'));
+    std::map<QString, QByteArray> fresh{{QStringLiteral("both.pel"), Trace('B')},
+                                        {QStringLiteral("new.pel"), Trace('n')},
+                                        {QStringLiteral("shot.png"), "screen"}};
+    bool sawOld = false;
+    bool sawNew = false;
+    for (int steps = 0; steps < 100; ++steps) {
+        const QString home = storage + QStringLiteral("cut%1/save/").arg(steps);
+        ASSERT_TRUE(platform::CreateFolderPath(home));
+        Write(home + QStringLiteral("both.pel"), Trace('b'));
+        Write(home + QStringLiteral("old.pel"), Trace('o'));
+        Write(home + QStringLiteral("shot.png"), "screen");
+        const auto old = Snapshot(home);
+
+        transfer::CutPowerForTesting(steps);
+        const transfer::Outcome outcome = transfer::ImportLibrary(transfer::Reflectograms(), source, home);
+        transfer::CutPowerForTesting(-1);
+        transfer::RepairInterruptedImport(home);
+        const auto after = Snapshot(home);
+        EXPECT_TRUE(after == old || after == fresh) << "cut after " << steps << " steps";
+        sawOld = sawOld || after == old;
+        sawNew = sawNew || after == fresh;
+        EXPECT_FALSE(platform::FolderExists(transfer::StagingFolder(home))) << steps;
+        EXPECT_FALSE(platform::FolderExists(transfer::ReplacedFolder(home))) << steps;
+        if (outcome.result == transfer::Outcome::kDone)
+            break;
+    }
+    EXPECT_TRUE(sawOld && sawNew);
 }
 
 } // namespace

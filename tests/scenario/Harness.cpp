@@ -1,5 +1,6 @@
 #include "scenario/Harness.h"
 
+#include "device/FolderSelectDialog.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Power.h"
@@ -131,21 +132,56 @@ void Harness::KeyUp(int code, bool autoRepeat) {
 }
 
 void Harness::WatchForBoxes() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr || !box->isVisible() || box == answered_ || box->windowHandle() == nullptr)
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible() || modal->windowHandle() == nullptr)
+        return;
+    if (auto* dialog = qobject_cast<CFolderSelectDialog*>(modal); dialog != nullptr && dialog != chosen_) {
+        chosen_ = dialog;
+        Choose(*dialog);
+    }
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (box == nullptr || box == answered_)
         return;
     answered_ = box;
     Answer(*box);
 }
 
-void Harness::Answer(QMessageBox& box) {
-    boxes.push_back(platform::MessageBoxCall{box.text(), box.windowTitle(), FlagsOf(box)});
-    // The operator lets go of the key that opened the box: its key-up goes to the box.
+void Harness::ReleaseHeldInto(QWindow* window) {
     for (int code : held_) {
-        SendKey(box.windowHandle(), false, code);
+        SendKey(window, false, code);
         releasedInBox_.insert(code);
     }
     held_.clear();
+}
+
+void Harness::Choose(CFolderSelectDialog& dialog) {
+    folderChoices.push_back(FolderChoice{dialog.Caption(), dialog.FolderNames()});
+    ReleaseHeldInto(dialog.windowHandle());
+    int key = kEnter;
+    do {
+        key = kEnter;
+        if (!folderKeys.empty()) {
+            key = folderKeys.front();
+            folderKeys.pop_front();
+        }
+        SendKey(dialog.windowHandle(), true, key);
+        if (key == kEnter || key == kEscape)
+            pendingReleases_.push_back(key); // the key-up reaches the screen once the dialog has gone
+        else
+            SendKey(dialog.windowHandle(), false, key);
+    } while (key != kEnter && key != kEscape && dialog.isVisible());
+    if (dialog.isVisible()) {
+        ADD_FAILURE() << "the folder choice did not close on " << (key == kEnter ? "Enter" : "Escape");
+        dialog.reject();
+    }
+    QTimer::singleShot(0, &boxWatch_, [this] { FlushReleases(); });
+}
+
+void Harness::Answer(QMessageBox& box) {
+    boxes.push_back(platform::MessageBoxCall{box.text(), box.windowTitle(), FlagsOf(box)});
+    if (whileBoxShown)
+        whileBoxShown(boxes.back());
+    ReleaseHeldInto(box.windowHandle());
     int answer = platform::mb::kIdOk;
     if (!answers.empty()) {
         answer = answers.front();

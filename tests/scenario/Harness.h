@@ -13,6 +13,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -22,6 +23,7 @@
 #include <set>
 #include <vector>
 
+class CFolderSelectDialog;
 class QMessageBox;
 
 class Harness {
@@ -67,6 +69,16 @@ public:
     // Escape), and the boxes shown.
     std::deque<int> answers;
     std::vector<platform::MessageBoxCall> boxes;
+    // Runs while a box waits, before it is answered: the world may change meanwhile.
+    std::function<void(const platform::MessageBoxCall&)> whileBoxShown;
+    // Keys pressed into the folder choices as the operator would (digits move, Enter
+    // confirms, Escape cancels; Enter when the script runs out), and what each showed.
+    struct FolderChoice {
+        QString caption;
+        QStringList folders;
+    };
+    std::deque<int> folderKeys;
+    std::vector<FolderChoice> folderChoices;
     int powerOffRequests = 0;
 
 private:
@@ -75,11 +87,15 @@ private:
     // Looks for a message box that waits for the operator, from any event loop.
     void WatchForBoxes();
     void Answer(QMessageBox& box);
+    void Choose(CFolderSelectDialog& dialog);
+    // The operator lets go of the key that opened a box or dialog: its key-up goes there.
+    void ReleaseHeldInto(QWindow* window);
     // The key-ups of the keys that closed a box reach the screen once the box has gone.
     void FlushReleases();
 
     QTimer boxWatch_;
     QPointer<QMessageBox> answered_;
+    QPointer<CFolderSelectDialog> chosen_;
     std::set<int> held_;          // keys the test holds down
     std::set<int> releasedInBox_; // held keys let go while a box was open
     std::vector<int> pendingReleases_;

@@ -1,13 +1,15 @@
 // The instrument settings "НАСТРОЙКИ ПРИБОРА" driven by keys: leaving and the state
 // file, editing, the power-supply warning, the clock row, and the library transfers to
-// and from a folder standing in for the USB drive, with the folder choice answered by
-// script.
+// and from a folder standing in for the USB drive, through the real folder choice, with
+// drives made as a careless or hostile PC would make them.
 #include "scenario/Harness.h"
 
 #include "device/BatteryView.h"
 #include "device/FolderSelectDialog.h"
 #include "device/SettingListCtrl.h"
 #include "device/SettingView.h"
+#include "document/ReflectogramFile.h"
+#include "library/KUListCtrl.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Keys.h"
@@ -18,10 +20,15 @@
 #include "ui/StatusView.h"
 #include "ui/TableView.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +38,19 @@ constexpr int kF9 = vk::kF6 + 3;
 
 using platform::mb::kIdCancel;
 using platform::mb::kIdOk;
+
+// A reflectogram as the instrument writes it, with `samples` samples of value `level`.
+QByteArray Trace(char level, int samples = reflectogram::kMaxSamples) {
+    const std::vector<std::uint8_t> bytes(static_cast<std::size_t>(samples), static_cast<std::uint8_t>(level));
+    return reflectogram::Encode({samples, 1, 2, 3, 100, 0, 1500}, bytes.data());
+}
+
+QByteArray Table(const QString& brand, const QString& ku) {
+    return ku_table::EncodeLines({brand, ku});
+}
+
+const QString kKept = QStringLiteral("\nТекущая библиотека сохранена без изменений.");
+const QString kRfgError = QStringLiteral("Имспорт библиотеки РФГ: ошибка");
 
 std::map<QString, QByteArray> Snapshot(const QString& folder) {
     std::map<QString, QByteArray> entries;
@@ -68,17 +88,11 @@ protected:
         SetUsb(usb);
         save = h.Doc().storageFolder;
         ASSERT_TRUE(platform::CreateFolderPath(save));
-        // The folder choice takes the folder it preselects unless a test says otherwise.
-        CFolderSelectDialog::SetResponderForTesting([this](CFolderSelectDialog& dialog) {
-            dialogCaptions.push_back(dialog.Caption());
-            return dialogAnswer;
-        });
     }
     void TearDown() override {
         // The pins are the process's: the next program starts without an adapter.
         platform::SimulatedPins().SetAdapterPlugged(false);
         platform::SimulatedPins().SetChargerLines(false, false);
-        CFolderSelectDialog::SetResponderForTesting(nullptr);
         platform::SetFreeSpaceForTesting(std::nullopt);
         platform::SetLocalTime(QDateTime::currentDateTime());
     }
@@ -110,12 +124,16 @@ protected:
     // A minute that cannot turn over during the test.
     static void FixClock(const QDateTime& time) { ASSERT_TRUE(platform::SetLocalTime(time)); }
 
+    // An import of the folder's library (F7 or F9), answering the question with `answer`.
+    void Import(int key, int answer = kIdCancel) {
+        h.answers = {answer};
+        PressSoftKey(key);
+    }
+
     Harness h;
     QString usb;
     QString velmar;
     QString save;
-    int dialogAnswer = CFolderSelectDialog::kIdOk;
-    std::vector<QString> dialogCaptions;
 
 private:
     QTemporaryDir drive_;
@@ -330,24 +348,23 @@ TEST_F(SettingsTest, ExportWithoutRoomTellsAndChangesNothing) {
 
 TEST_F(SettingsTest, ReflectogramsTravelWithScreenCopiesAndComeBackWithoutThem) {
     FixClock(QDateTime(QDate(2011, 3, 7), QTime(14, 25, 0)));
-    Write(save + QStringLiteral("a.pel"), "trace a");
+    Write(save + QStringLiteral("a.pel"), Trace('a'));
     Write(save + QStringLiteral("shot.png"), "old screen");
     OpenSettings();
     PressSoftKey(kF6);
     const QString exported = velmar + QStringLiteral("RFG 2011.03.07  14-25/");
-    const std::map<QString, QByteArray> carried{{QStringLiteral("a.pel"), "trace a"},
+    const std::map<QString, QByteArray> carried{{QStringLiteral("a.pel"), Trace('a')},
                                                 {QStringLiteral("shot.png"), "old screen"}};
     EXPECT_EQ(Snapshot(exported), carried);
 
     // The library changes on the instrument; the import brings the exported traces back.
     platform::DeleteFile(save + QStringLiteral("a.pel"));
-    Write(save + QStringLiteral("b.pel"), "trace b");
+    Write(save + QStringLiteral("b.pel"), Trace('b'));
     Write(save + QStringLiteral("shot.png"), "new screen");
     h.boxes.clear();
-    h.answers = {kIdCancel}; // no export first
-    PressSoftKey(kF7);
+    Import(kF7); // no export first
     EXPECT_EQ(View().importFolder, velmar + QStringLiteral("RFG 2011.03.07  14-25"));
-    const std::map<QString, QByteArray> imported{{QStringLiteral("a.pel"), "trace a"},
+    const std::map<QString, QByteArray> imported{{QStringLiteral("a.pel"), Trace('a')},
                                                  {QStringLiteral("shot.png"), "new screen"}};
     EXPECT_EQ(Snapshot(save), imported);
     ASSERT_EQ(h.boxes.size(), 2u);
@@ -355,60 +372,62 @@ TEST_F(SettingsTest, ReflectogramsTravelWithScreenCopiesAndComeBackWithoutThem) 
     EXPECT_EQ(h.boxes[0].text, QStringLiteral("Вы собираетесь импортировать библиотеку взамен текущей.\n"
                                               "Хотите ли вы сначала сделать экспорт текущей библиотеки?"));
     EXPECT_EQ(h.boxes[1].caption, QStringLiteral("Импорт библиотеки РФГ"));
-    EXPECT_EQ(h.boxes[1].text, QStringLiteral("Библиотека РФГ успешно импортирована."));
-    EXPECT_EQ(dialogCaptions, std::vector<QString>{QStringLiteral("Выберите папку: ") + velmar});
+    EXPECT_EQ(h.boxes[1].text,
+              QStringLiteral("Библиотека РФГ успешно импортирована.\nПринято файлов: 1, отклонено: 0."));
+    ASSERT_EQ(h.folderChoices.size(), 1u);
+    EXPECT_EQ(h.folderChoices[0].caption, QStringLiteral("Выберите папку: ") + velmar);
 }
 
 TEST_F(SettingsTest, OkToExportFirstSavesTheVelocityLibraryToANewFolderBeforeTheImport) {
     FixClock(QDateTime(QDate(2011, 3, 7), QTime(14, 25, 0)));
-    Write(save + QStringLiteral("tableku.tku"), "current table");
-    Write(velmar + QStringLiteral("KU 2010.01.01  10-00/tableku.tku"), "imported table");
+    Write(save + QStringLiteral("tableku.tku"), Table(QStringLiteral("current"), QStringLiteral("1.500 ")));
+    Write(velmar + QStringLiteral("KU 2010.01.01  10-00/tableku.tku"),
+          Table(QStringLiteral("imported"), QStringLiteral("1.200 ")));
     OpenSettings();
-    h.answers = {kIdOk};
-    PressSoftKey(kF9);
-    EXPECT_EQ(Read(velmar + QStringLiteral("KU 2011.03.07  14-25/tableku.tku")), QByteArray("current table"));
-    EXPECT_EQ(Read(save + QStringLiteral("tableku.tku")), QByteArray("imported table"));
+    Import(kF9, kIdOk);
+    EXPECT_EQ(Read(velmar + QStringLiteral("KU 2011.03.07  14-25/tableku.tku")),
+              Table(QStringLiteral("current"), QStringLiteral("1.500 ")));
+    EXPECT_EQ(Read(save + QStringLiteral("tableku.tku")), Table(QStringLiteral("imported"), QStringLiteral("1.200 ")));
     ASSERT_EQ(h.boxes.size(), 3u);
     EXPECT_EQ(h.boxes[1].caption, QStringLiteral("Экспорт библиотеки КУ"));
     EXPECT_EQ(h.boxes[1].text, QStringLiteral("Библиотека КУ успешно экспортирована\nв папку ") + velmar +
                                    QStringLiteral("KU 2011.03.07  14-25/"));
     EXPECT_EQ(h.boxes[2].caption, QStringLiteral("Импорт библиотеки КУ"));
-    EXPECT_EQ(h.boxes[2].text, QStringLiteral("Библиотека КУ успешно импортирована."));
+    EXPECT_EQ(h.boxes[2].text,
+              QStringLiteral("Библиотека КУ успешно импортирована.\nПринято файлов: 1, отклонено: 0."));
 }
 
 TEST_F(SettingsTest, ImportWithoutRoomTellsAndChangesNothingOnEitherSide) {
-    Write(save + QStringLiteral("old.pel"), "old");
-    Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/new.pel"), QByteArray(64, 'n'));
+    Write(save + QStringLiteral("old.pel"), Trace('o'));
+    Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/new.pel"), Trace('n'));
     const auto driveBefore = Tree(usb);
     const auto saveBefore = Snapshot(save);
     platform::SetFreeSpaceForTesting(64);
     OpenSettings();
-    h.answers = {kIdCancel};
-    PressSoftKey(kF7);
+    Import(kF7);
     ASSERT_EQ(h.boxes.size(), 2u);
-    EXPECT_EQ(h.boxes[1].caption, QStringLiteral("Имспорт библиотеки РФГ: ошибка"));
-    EXPECT_EQ(h.boxes[1].text, QStringLiteral("Недостаточно места на диске"));
+    EXPECT_EQ(h.boxes[1].caption, kRfgError);
+    EXPECT_EQ(h.boxes[1].text, QStringLiteral("Недостаточно места на диске") + kKept);
     EXPECT_EQ(Tree(usb), driveBefore);
     EXPECT_EQ(Snapshot(save), saveBefore);
 }
 
 TEST_F(SettingsTest, ACopyFailingHalfWayLeavesTheLibraryAsItWas) {
-    Write(save + QStringLiteral("old1.pel"), "old one");
-    Write(save + QStringLiteral("old2.pel"), "old two");
+    Write(save + QStringLiteral("old1.pel"), Trace('1'));
+    Write(save + QStringLiteral("old2.pel"), Trace('2'));
     Write(save + QStringLiteral("shot.png"), "screen");
-    Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/a.pel"), QByteArray(100, 'a'));
-    Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/b.pel"), QByteArray(50000, 'b'));
+    Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/a.pel"), Trace('a', 100));
+    Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/b.pel"), Trace('b'));
     const auto saveBefore = Snapshot(save);
     OpenSettings();
-    h.answers = {kIdCancel};
     {
         FileSizeLimit limit(8192);
         ASSERT_TRUE(limit.Active());
-        PressSoftKey(kF7);
+        Import(kF7);
     }
     ASSERT_EQ(h.boxes.size(), 2u);
-    EXPECT_EQ(h.boxes[1].caption, QStringLiteral("Имспорт библиотеки РФГ: ошибка"));
-    EXPECT_EQ(h.boxes[1].text, platform::ErrorText(EFBIG));
+    EXPECT_EQ(h.boxes[1].caption, kRfgError);
+    EXPECT_EQ(h.boxes[1].text, platform::ErrorText(EFBIG) + kKept);
     EXPECT_EQ(Snapshot(save), saveBefore);
     EXPECT_FALSE(platform::FolderExists(h.Home() + QStringLiteral("save.import/")));
 }
@@ -426,12 +445,12 @@ TEST_F(SettingsTest, AFolderWithoutTheLibrarysFilesIsRefused) {
 
 TEST_F(SettingsTest, CancelInTheFolderChoiceDoesNothing) {
     Write(save + QStringLiteral("old.pel"), "old");
-    Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/new.pel"), "new");
+    Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/new.pel"), Trace('n'));
     OpenSettings();
     View().importFolder = QStringLiteral("earlier choice");
-    dialogAnswer = CFolderSelectDialog::kIdCancel;
+    h.folderKeys = {vk::kEscape};
     PressSoftKey(kF7);
-    EXPECT_EQ(dialogCaptions.size(), 1u);
+    EXPECT_EQ(h.folderChoices.size(), 1u);
     EXPECT_EQ(View().importFolder, QStringLiteral("earlier choice"));
     EXPECT_TRUE(h.boxes.empty());
     const std::map<QString, QByteArray> unchanged{{QStringLiteral("old.pel"), "old"}};
@@ -443,11 +462,174 @@ TEST_F(SettingsTest, WithoutADriveTheFolderChoiceSaysSoAndTheImportStops) {
     SetUsb(QString());
     OpenSettings();
     PressSoftKey(kF7);
-    ASSERT_EQ(dialogCaptions.size(), 1u);
-    EXPECT_EQ(dialogCaptions[0], QStringLiteral("Вставьте сменный носитель"));
+    ASSERT_EQ(h.folderChoices.size(), 1u);
+    EXPECT_EQ(h.folderChoices[0].caption, QStringLiteral("Вставьте сменный носитель"));
     EXPECT_TRUE(View().importFolder.isEmpty());
     EXPECT_TRUE(h.boxes.empty());
     EXPECT_EQ(Read(save + QStringLiteral("old.pel")), QByteArray("old"));
+}
+
+TEST_F(SettingsTest, DigitsInTheFolderChoicePickTheFolderImported) {
+    Write(velmar + QStringLiteral("KU 2010.01.01  10-00/tableku.tku"),
+          Table(QStringLiteral("old"), QStringLiteral("1.1 ")));
+    Write(velmar + QStringLiteral("KU 2010.01.02  10-00/tableku.tku"),
+          Table(QStringLiteral("new"), QStringLiteral("1.2 ")));
+    OpenSettings();
+    h.folderKeys = {'7', vk::kEnter};
+    Import(kF9);
+    ASSERT_EQ(h.folderChoices.size(), 1u);
+    EXPECT_EQ(h.folderChoices[0].folders,
+              QStringList({QStringLiteral("KU 2010.01.01  10-00"), QStringLiteral("KU 2010.01.02  10-00")}));
+    EXPECT_EQ(Read(save + QStringLiteral("tableku.tku")), Table(QStringLiteral("new"), QStringLiteral("1.2 ")));
+}
+
+// --- drives as they come from other PCs -------------------------------------------
+
+TEST_F(SettingsTest, ADriveGoneAtTheOverwriteQuestionLeavesEitherLibraryAsItWas) {
+    Write(save + QStringLiteral("old.pel"), Trace('o'));
+    Write(save + QStringLiteral("tableku.tku"), Table(QStringLiteral("old"), QStringLiteral("1.500 ")));
+    const auto saveBefore = Snapshot(save);
+    OpenSettings();
+    h.whileBoxShown = [this](const platform::MessageBoxCall& box) {
+        if (box.caption == QStringLiteral("Подтвердите перезапись библиотеки"))
+            QDir(velmar).removeRecursively(); // pulled, or the folder deleted on the PC
+    };
+    for (const auto& [key, caption] :
+         {std::pair{kF7, kRfgError}, std::pair{kF9, QStringLiteral("Имспорт библиотеки КУ: ошибка")}}) {
+        Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/new.pel"), Trace('n'));
+        Write(velmar + QStringLiteral("KU 2010.01.01  10-00/tableku.tku"),
+              Table(QStringLiteral("new"), QStringLiteral("1.2 ")));
+        h.boxes.clear();
+        Import(key);
+        ASSERT_EQ(h.boxes.size(), 2u);
+        EXPECT_EQ(h.boxes[1].caption, caption);
+        EXPECT_EQ(h.boxes[1].text, platform::ErrorText(ENOTDIR) + kKept);
+        EXPECT_EQ(Snapshot(save), saveBefore);
+    }
+}
+
+TEST_F(SettingsTest, UpperCaseNamesComeInUnderTheNamesTheProgramReads) {
+    const QByteArray table = Table(QStringLiteral("ААШв"), QStringLiteral("1.520 "));
+    Write(save + QStringLiteral("tableku.tku"), Table(QStringLiteral("old"), QStringLiteral("1.500 ")));
+    Write(save + QStringLiteral("old.pel"), Trace('o'));
+    Write(velmar + QStringLiteral("KU 2010.01.01  10-00/TABLEKU.TKU"), table);
+    Write(velmar + QStringLiteral("KU 2010.01.02  10-00/OTHER.TKU"), table);
+    Write(velmar + QStringLiteral("RFG 2010.01.01  10-00/РЕФЛ1.PEL"), Trace('1'));
+    OpenSettings();
+    Import(kF9);
+    Import(kF7);
+    const std::map<QString, QByteArray> expected{{QStringLiteral("tableku.tku"), table},
+                                                 {QStringLiteral("РЕФЛ1.pel"), Trace('1')}};
+    EXPECT_EQ(Snapshot(save), expected);
+    // A table under a name the program does not read is nothing to import.
+    h.boxes.clear();
+    h.folderKeys = {'7', vk::kEnter};
+    Import(kF9);
+    ASSERT_EQ(h.boxes.size(), 1u);
+    EXPECT_EQ(h.boxes[0].text, QStringLiteral("В этой папке нет данных для импорта!"));
+    EXPECT_EQ(Snapshot(save), expected);
+}
+
+TEST_F(SettingsTest, AnExportFirstThatFailsStopsTheImport) {
+    FixClock(QDateTime(QDate(2011, 3, 7), QTime(14, 25, 0)));
+    Write(save + QStringLiteral("tableku.tku"), Table(QStringLiteral("old"), QStringLiteral("1.500 ")));
+    Write(velmar + QStringLiteral("KU 2010.01.01  10-00/tableku.tku"),
+          Table(QStringLiteral("new"), QStringLiteral("1.2 ")));
+    Write(velmar + QStringLiteral("KU 2011.03.07  14-25"), "a file where the export's folder would go");
+    const auto saveBefore = Snapshot(save);
+    OpenSettings();
+    Import(kF9, kIdOk);
+    ASSERT_EQ(h.boxes.size(), 3u);
+    EXPECT_EQ(h.boxes[1].caption, QStringLiteral("Экспорт библиотеки КУ: ошибка"));
+    EXPECT_EQ(h.boxes[2].caption, QStringLiteral("Имспорт библиотеки КУ: ошибка"));
+    EXPECT_EQ(h.boxes[2].text, QStringLiteral("Импорт отменён: экспорт текущей библиотеки не выполнен.") + kKept);
+    EXPECT_EQ(Snapshot(save), saveBefore);
+}
+
+TEST_F(SettingsTest, DamagedLinkedHugeAndUnnamableFilesAreRefusedOneByOne) {
+    const QString folder = velmar + QStringLiteral("RFG 2010.01.01  10-00/");
+    Write(folder + QStringLiteral("good.pel"), Trace('g'));
+    Write(folder + QStringLiteral("short.pel"), Trace('s').left(600)); // the header announces more
+    Write(folder + QStringLiteral("empty.pel"), QByteArray());
+    Write(folder + QStringLiteral("one.pel"), "1");
+    QFile longName(folder + QString(245, QLatin1Char('L')) + QStringLiteral(".pel")); // no room for a temporary name
+    ASSERT_TRUE(longName.open(QIODevice::WriteOnly) && longName.write(Trace('l')) > 0);
+    longName.close();
+    QTemporaryDir outside;
+    Write(outside.path() + QStringLiteral("/secret.pel"), Trace('x'));
+    const QByteArray native = QFile::encodeName(folder);
+    ASSERT_EQ(::symlink(QFile::encodeName(outside.path() + QStringLiteral("/secret.pel")).constData(),
+                        (native + "link.pel").constData()),
+              0);
+    ASSERT_EQ(::mkfifo((native + "pipe.pel").constData(), 0644), 0);
+    const int invalidName = ::open((native + "bad\xff.pel").constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(invalidName, 0);
+    ::close(invalidName);
+    QFile huge(folder + QStringLiteral("big.pel"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(200 * 1024 * 1024)); // sparse
+    huge.close();
+    // The table: UTF-8 text, as a PC's editor saves it.
+    Write(velmar + QStringLiteral("KU 2010.01.01  10-00/tableku.tku"), "ААШв\n1.520 \n");
+    Write(save + QStringLiteral("tableku.tku"), Table(QStringLiteral("old"), QStringLiteral("1.500 ")));
+    const QByteArray table = Read(save + QStringLiteral("tableku.tku"));
+
+    OpenSettings();
+    Import(kF7);
+    Import(kF9);
+    const std::map<QString, QByteArray> expected{{QStringLiteral("good.pel"), Trace('g')},
+                                                 {QStringLiteral("tableku.tku"), table}};
+    EXPECT_EQ(Snapshot(save), expected);
+    ASSERT_EQ(h.boxes.size(), 4u);
+    EXPECT_EQ(h.boxes[1].text,
+              QStringLiteral("Библиотека РФГ успешно импортирована.\nПринято файлов: 1, отклонено: 8."));
+    EXPECT_EQ(h.boxes[3].caption, QStringLiteral("Имспорт библиотеки КУ: ошибка"));
+    EXPECT_EQ(h.boxes[3].text, QStringLiteral("В этой папке нет данных для импорта!\nОтклонено файлов: 1.") + kKept);
+    ::unlink((native + "bad\xff.pel").constData()); // a name the temporary drive's removal cannot spell
+}
+
+TEST_F(SettingsTest, LinkedFoldersOnTheDriveAreNeitherWrittenNorOffered) {
+    FixClock(QDateTime(QDate(2011, 3, 7), QTime(14, 25, 0)));
+    QTemporaryDir outside;
+    const QString elsewhere = platform::AsFolder(outside.path());
+    Write(elsewhere + QStringLiteral("RFG 2010.01.01  10-00/new.pel"), Trace('n'));
+    Write(save + QStringLiteral("old.pel"), Trace('o'));
+    ASSERT_EQ(::symlink(QFile::encodeName(elsewhere).constData(),
+                        QFile::encodeName(usb + QStringLiteral("Velmar")).constData()),
+              0);
+    OpenSettings();
+    PressSoftKey(kF6);
+    EXPECT_EQ(h.boxes.back().caption, QStringLiteral("Экспорт библиотеки РФГ: ошибка"));
+    Import(kF7);
+    EXPECT_TRUE(h.folderChoices.back().folders.isEmpty());
+
+    // A dated folder that is a link, in a real export folder.
+    ASSERT_TRUE(platform::DeleteFile(usb + QStringLiteral("Velmar")));
+    ASSERT_TRUE(platform::CreateFolder(velmar));
+    ASSERT_EQ(::symlink(QFile::encodeName(elsewhere + QStringLiteral("RFG 2010.01.01  10-00")).constData(),
+                        QFile::encodeName(velmar + QStringLiteral("RFG 2011.03.07  14-25")).constData()),
+              0);
+    PressSoftKey(kF6);
+    EXPECT_EQ(h.boxes.back().caption, QStringLiteral("Экспорт библиотеки РФГ: ошибка"));
+    Import(kF7);
+    EXPECT_TRUE(h.folderChoices.back().folders.isEmpty());
+
+    const std::map<QString, QByteArray> outsideUntouched{{QStringLiteral("RFG 2010.01.01  10-00/"), "<dir>"},
+                                                         {QStringLiteral("RFG 2010.01.01  10-00/new.pel"), Trace('n')}};
+    EXPECT_EQ(Tree(elsewhere), outsideUntouched);
+    const std::map<QString, QByteArray> saveUntouched{{QStringLiteral("old.pel"), Trace('o')}};
+    EXPECT_EQ(Snapshot(save), saveUntouched);
+}
+
+TEST_F(SettingsTest, AnExportRemovesTheTemporaryFilesAnEarlierOneLeftOnTheDrive) {
+    FixClock(QDateTime(QDate(2011, 3, 7), QTime(14, 25, 0)));
+    Write(save + QStringLiteral("tableku.tku"), Table(QStringLiteral("cable"), QStringLiteral("1.500 ")));
+    const QString folder = velmar + QStringLiteral("KU 2011.03.07  14-25/");
+    Write(folder + QStringLiteral("tableku.tku.tmp-Ab12Cd"), "half a table");
+    OpenSettings();
+    PressSoftKey(vk::kF6 + 2);
+    const std::map<QString, QByteArray> expected{
+        {QStringLiteral("tableku.tku"), Read(save + QStringLiteral("tableku.tku"))}};
+    EXPECT_EQ(Snapshot(folder), expected);
 }
 
 } // namespace
