@@ -1,6 +1,7 @@
 #include "ui/PEL.h"
 
 #include "device/BatteryView.h"
+#include "device/LibraryTransfer.h"
 #include "document/PELDoc.h"
 #include "document/RealTimeClock.h"
 #include "platform/Application.h"
@@ -50,6 +51,8 @@ bool CPELApp::InitInstance(const QString& homeFolder, const QString& portPath) {
     // The parameters open their on-screen editors through the screen's widgets.
     SetParamEditorFactory(&WidgetParamEditorFactory());
     doc_ = std::make_unique<CPELDoc>(homeFolder);
+    // A library import cut by a power cut is finished or undone before anything reads it.
+    library_transfer::RepairInterruptedImport(doc_->storageFolder);
     doc_->OnNewDocument();
     frame_ = std::make_unique<CMainFrame>(*this, *doc_);
     if (!frame_->OnCreateClient(portPath))

@@ -632,4 +632,41 @@ TEST_F(SettingsTest, AnExportRemovesTheTemporaryFilesAnEarlierOneLeftOnTheDrive)
     EXPECT_EQ(Snapshot(folder), expected);
 }
 
+// A power cut during an import: at the next start the library is whole, the new one when
+// all of its files had arrived, the old one otherwise.
+TEST(SettingsPowerCut, AnInterruptedImportIsRepairedAtStart) {
+    for (const bool allArrived : {true, false}) {
+        QTemporaryDir home;
+        const QString root = platform::AsFolder(home.path());
+        const auto put = [&root](const QString& path, const QByteArray& bytes) {
+            ASSERT_TRUE(platform::CreateFolderPath(platform::FolderPart(root + path)));
+            ASSERT_TRUE(platform::WriteFileAtomically(root + path, bytes));
+        };
+        put(QStringLiteral("save/shot.png"), "screen");
+        if (allArrived) {
+            // The old files had stepped aside, one new file had moved in.
+            put(QStringLiteral("save.import/.staged"), "*.pel");
+            put(QStringLiteral("save.import/new2.pel"), Trace('2'));
+            put(QStringLiteral("save/new1.pel"), Trace('1'));
+            put(QStringLiteral("save.replaced/.cleared"), "");
+            put(QStringLiteral("save.replaced/old.pel"), Trace('o'));
+        } else {
+            put(QStringLiteral("save/old.pel"), Trace('o'));
+            put(QStringLiteral("save.import/new1.pel"), Trace('1'));
+        }
+        Harness h(root);
+        std::map<QString, QByteArray> expected{{QStringLiteral("save/"), "<dir>"},
+                                               {QStringLiteral("save/shot.png"), "screen"}};
+        if (allArrived) {
+            expected[QStringLiteral("save/new1.pel")] = Trace('1');
+            expected[QStringLiteral("save/new2.pel")] = Trace('2');
+        } else {
+            expected[QStringLiteral("save/old.pel")] = Trace('o');
+        }
+        std::map<QString, QByteArray> found = Tree(root);
+        found.erase(QStringLiteral("pel.ini"));
+        EXPECT_EQ(found, expected) << (allArrived ? "all arrived" : "cut while copying");
+    }
+}
+
 } // namespace
