@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     reflectogram::Header header;
     const std::uint8_t* stored = nullptr;
-    if (reflectogram::Decode(bytes, header, stored)) {
+    if (reflectogram::Decode(bytes, header, stored) && header.sampleCount > 0) {
         std::vector<double> samples;
         for (int i = 0; i < header.sampleCount; ++i)
             samples.push_back(static_cast<std::int8_t>(stored[i]));

@@ -20,10 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* samples = nullptr;
     const bool decoded = reflectogram::Decode(bytes, header, samples);
     if (decoded) {
-        // An accepted file is exactly what the writer makes of what was read from it, apart
+        // An accepted file begins with what the writer makes of what was read from it, apart
         // from header words the reader does not keep.
         const QByteArray again = reflectogram::Encode(header, samples);
-        if (again.size() != bytes.size() ||
+        if (header.sampleCount < 0 || header.sampleCount > reflectogram::kMaxSamples ||
+            again.size() != reflectogram::kHeaderBytes + header.sampleCount || again.size() > bytes.size() ||
             std::memcmp(again.constData() + reflectogram::kHeaderBytes, bytes.constData() + reflectogram::kHeaderBytes,
                         static_cast<std::size_t>(header.sampleCount)) != 0)
             std::abort();

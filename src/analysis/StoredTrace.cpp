@@ -61,7 +61,7 @@ QString FaultText(reflectogram::Fault fault, const QByteArray& bytes) {
             .arg(bytes.size())
             .arg(reflectogram::kHeaderBytes);
     case Fault::SampleCount:
-        return QStringLiteral("sample count outside 1..%1").arg(reflectogram::kMaxSamples);
+        return QStringLiteral("negative sample count");
     case Fault::FileSize:
         return QStringLiteral("%1 bytes where the header announces %2")
             .arg(bytes.size())

@@ -4,6 +4,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 
 namespace reflectogram {
@@ -60,9 +61,9 @@ Fault Check(const QByteArray& bytes) {
     if (bytes.size() < kHeaderBytes)
         return Fault::ShortHeader;
     const Header read = ReadHeader(bytes);
-    if (!Within(read.sampleCount, 1, kMaxSamples))
+    if (read.sampleCount < 0)
         return Fault::SampleCount;
-    if (bytes.size() != kHeaderBytes + read.sampleCount)
+    if (bytes.size() - kHeaderBytes < read.sampleCount)
         return Fault::FileSize;
     if (!Within(read.pulse, 0, static_cast<std::int32_t>(tables::kPulses.size()) - 1))
         return Fault::Pulse;
@@ -79,6 +80,7 @@ bool Decode(const QByteArray& bytes, Header& header, const std::uint8_t*& sample
     if (Check(bytes) != Fault::None)
         return false;
     header = ReadHeader(bytes);
+    header.sampleCount = std::min(header.sampleCount, kMaxSamples);
     samples = reinterpret_cast<const std::uint8_t*>(bytes.constData()) + kHeaderBytes;
     return true;
 }

@@ -153,6 +153,15 @@ TEST_F(ChannelFiles, AShorterTraceLeavesNoOldSamples) {
     EXPECT_EQ(slot.scale.samples[499], 7);
     EXPECT_EQ(slot.scale.samples[500], 0);
     EXPECT_EQ(slot.scale.samples[7999], 0);
+
+    // A longer one fills the buffer; what lies beyond it is not stored.
+    header.sampleCount = 9000;
+    const std::vector<std::uint8_t> longer(9000, 9);
+    ASSERT_TRUE(platform::WriteFileAtomically(storage_ + QStringLiteral("long.pel"),
+                                              reflectogram::Encode(header, longer.data()) + "extra"));
+    ASSERT_EQ(slot.LoadTrace(QStringLiteral("long.pel")), 0);
+    EXPECT_EQ(slot.scale.samples[0], 9);
+    EXPECT_EQ(slot.scale.samples[7999], 9);
 }
 
 TEST_F(ChannelFiles, AFailedWriteKeepsTheOldFileWhole) {

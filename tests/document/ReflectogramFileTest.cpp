@@ -3,6 +3,7 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 namespace {
@@ -59,18 +60,38 @@ TEST(ReflectogramFile, RefusesDamagedFiles) {
 
     EXPECT_FALSE(reflectogram::Decode(good.left(511), header, decoded)) << "short header";
     EXPECT_FALSE(reflectogram::Decode(good.left(8511), header, decoded)) << "truncated samples";
-    EXPECT_FALSE(reflectogram::Decode(good + 'x', header, decoded)) << "trailing bytes";
 
     struct Damage {
         int valueIndex;
         std::int32_t value;
     };
-    const Damage damages[] = {{0, 0},  {0, 8001}, {0, -1},  {1, 12}, {1, -1}, {2, 11},
-                              {2, -1}, {3, 8},    {4, 256}, {4, -1}, {0, 1}};
+    const Damage damages[] = {
+        {0, 8001}, {0, -1}, {0, std::numeric_limits<std::int32_t>::min()}, {1, 12}, {1, -1}, {2, 11}, {2, -1}, {3, 8},
+        {4, 256},  {4, -1}};
     for (const Damage& d : damages) {
         QByteArray bad = good;
         PutValue(bad, d.valueIndex, d.value);
         EXPECT_FALSE(reflectogram::Decode(bad, header, decoded)) << d.valueIndex << " = " << d.value;
     }
     EXPECT_EQ(header.sampleCount, 0) << "a refused file leaves the header as it was";
+}
+
+TEST(ReflectogramFile, ReadsLongFilesAndTrailingBytesAsTheInstrumentDoes) {
+    std::vector<std::uint8_t> samples(8100);
+    for (std::size_t j = 0; j < samples.size(); ++j)
+        samples[j] = static_cast<std::uint8_t>(j % 253);
+    reflectogram::Header header;
+    const std::uint8_t* decoded = nullptr;
+
+    // More samples than the buffer holds: the first 8000 are kept, whatever follows them.
+    ASSERT_TRUE(reflectogram::Decode(reflectogram::Encode(SomeHeader(8100), samples.data()) + "tail", header, decoded));
+    EXPECT_EQ(header.sampleCount, 8000);
+    EXPECT_EQ(decoded[7999], 7999 % 253);
+
+    ASSERT_TRUE(reflectogram::Decode(reflectogram::Encode(SomeHeader(300), samples.data()) + "tail", header, decoded));
+    EXPECT_EQ(header.sampleCount, 300);
+    EXPECT_EQ(decoded[299], 299 % 253);
+
+    ASSERT_TRUE(reflectogram::Decode(reflectogram::Encode(SomeHeader(0), samples.data()), header, decoded));
+    EXPECT_EQ(header.sampleCount, 0) << "an empty trace";
 }
