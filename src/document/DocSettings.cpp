@@ -2,7 +2,9 @@
 
 #include "document/IniFile.h"
 
+#include <algorithm>
 #include <functional>
+#include <limits>
 
 const char* const kSettingsSection = "KS-518";
 
@@ -44,6 +46,15 @@ private:
     bool complete_ = true;
 };
 
+// The display offset a stored shift value stands for. The file may hold anything: a
+// value that saturated at the smallest integer must not overflow on the way, so the
+// difference is taken in 64 bits and only an offset the parameter can hold comes back.
+std::int32_t ShiftFromStored(std::int32_t stored) {
+    const std::int64_t shift = std::int64_t{stored} - kShiftOffset;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(shift, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
 // A line is either shown or present but hidden; a stored 0 (or anything unknown)
 // comes back as hidden.
 std::int32_t LineState(std::int32_t stored) {
@@ -61,7 +72,7 @@ bool LoadSettings(const CIniFile& ini, const DocumentSettings& settings) {
     read.Int(QStringLiteral("ch[1].state"), [&](std::int32_t v) { ch[1].state = LineState(v); });
     for (int slot = 0; slot < kSlotCount; ++slot) {
         read.Int(ShiftKey(slot),
-                 [&](std::int32_t v) { ch[static_cast<std::size_t>(slot)].shift.SetIndex(v - kShiftOffset); });
+                 [&](std::int32_t v) { ch[static_cast<std::size_t>(slot)].shift.SetIndex(ShiftFromStored(v)); });
     }
     read.Int(QStringLiteral("ch[0].scale"), [&](std::int32_t v) { scale.SetIndex(v); });
     read.Int(QStringLiteral("ch[0].pulse"), [&](std::int32_t v) { ch[0].pulse.SetIndex(v); });

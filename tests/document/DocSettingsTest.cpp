@@ -169,6 +169,10 @@ TEST_F(Settings, UnsafeValuesAreNotTaken) {
     ini.SetString(QStringLiteral("KS-518"), QStringLiteral("ch[0].scale"), QStringLiteral("99"));
     ini.SetString(QStringLiteral("KS-518"), QStringLiteral("ch[0].state"), QStringLiteral("17"));
     ini.SetString(QStringLiteral("KS-518"), QStringLiteral("ch[0].scale.vfactor"), QStringLiteral("junk"));
+    // Beyond 32 bits: the stored offset must not overflow (UBSan checks the arithmetic).
+    ini.SetString(QStringLiteral("KS-518"), QStringLiteral("ch[0].shift"), QStringLiteral("-99999999999"));
+    ini.SetString(QStringLiteral("KS-518"), QStringLiteral("ch[1].shift"), QStringLiteral("99999999999"));
+    ini.SetString(QStringLiteral("KS-518"), QStringLiteral("ch[2].shift"), QStringLiteral("801"));
 
     State loaded;
     ASSERT_TRUE(LoadSettings(ini, loaded.Bind()));
@@ -176,4 +180,7 @@ TEST_F(Settings, UnsafeValuesAreNotTaken) {
     EXPECT_EQ(loaded.ch[0].scale.GetIndex(), 0);
     EXPECT_EQ(loaded.ch[0].state, 1);
     EXPECT_DOUBLE_EQ(loaded.ch[0].scale.vfactor.GetKU(), 1.0) << "0 clamps to the lowest КУ";
+    EXPECT_EQ(loaded.ch[0].shift.GetIndex(), 0);
+    EXPECT_EQ(loaded.ch[1].shift.GetIndex(), 0);
+    EXPECT_EQ(loaded.ch[2].shift.GetIndex(), -199);
 }
