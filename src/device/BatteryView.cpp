@@ -2,6 +2,7 @@
 
 #include "device/BatteryPictures.h"
 #include "document/PELDoc.h"
+#include "platform/Files.h"
 #include "platform/Trace.h"
 #include "ui/BtnsView.h"
 #include "ui/MainFrm.h"
@@ -149,7 +150,11 @@ void CBatteryView::RunChargerStateMachine() {
     if (present && charging && chargingAdapter && frame != nullptr)
         frame->SetActiveViewPEL(this, true);
     if ((flags & charger::AC_WAS_UNPLUGGED) && chargingAdapter) {
-        doc->WriteStateFile();
+        // The power goes whatever happens: a state file that could not be written is only
+        // noted, there is nobody left to tell.
+        if (!doc->WriteStateFile())
+            platform::Trace("CBatteryView: pel.ini not written before the power-off: %s\n",
+                            qUtf8Printable(platform::ErrorText(platform::LastError())));
         if (frame != nullptr) {
             frame->SetTimer(CMainFrame::kPowerOffTimer, kPowerOffDelayMs);
             frame->GetApp().ShowPowerOffDialog(); // until the power goes

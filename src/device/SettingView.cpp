@@ -275,7 +275,16 @@ void CSettingView::SaveAndLeave() {
     CMainFrame* frame = MainFrame();
     CPELApp& app = frame->GetApp();
     app.SetBusy(true);
-    Doc().WriteStateFile();
+    if (!Doc().WriteStateFile()) {
+        const int error = platform::LastError();
+        // Told while the settings are still on screen, and not while busy (a busy instrument
+        // swallows the key that closes the box). The view is left all the same: the settings
+        // hold for this run, and a disk that cannot take them must not keep the operator here.
+        app.SetBusy(false);
+        platform::MessageBox(platform::ErrorText(error), QStringLiteral("Сохранить настройки: ошибка"),
+                             platform::mb::kOk | platform::mb::kIconStop);
+        app.SetBusy(true);
+    }
     frame->SetActiveViewPEL(returnView_ != nullptr ? returnView_ : frame->pelView, true);
     app.SetBusy(false);
 }

@@ -10,6 +10,8 @@
 #include "platform/Files.h"
 #include "platform/SimulatedGpio.h"
 #include "platform/SimulatedKeypad.h"
+#include "support/FileSizeLimit.h"
+#include "support/TraceCapture.h"
 #include "ui/BtnsView.h"
 #include "ui/PELButton.h"
 #include "ui/PELView.h"
@@ -130,6 +132,24 @@ TEST_F(Battery, PullingASteadyTypeZeroAdapterSavesTheStateAndPowersOff) {
     std::int32_t gain = 0;
     ASSERT_TRUE(written.GetInt(QStringLiteral("KS-518"), QStringLiteral("ch[0].gain"), gain));
     EXPECT_EQ(gain, 77);
+}
+
+TEST_F(Battery, AStateFileThatCannotBeWrittenBeforeThePowerOffIsTraced) {
+    SetSupplyType(kChargingAdapter);
+    Pins().SetAdapterPlugged(true);
+    Poll(9);
+    Pins().SetAdapterPlugged(false);
+    TraceCapture trace;
+    {
+        FileSizeLimit limit(16); // a full disk
+        ASSERT_TRUE(limit.Active());
+        Poll(); // returns once the dialog has gone with the power-off
+    }
+    Frame().KillTimer(CMainFrame::kPowerOffTimer);
+    EXPECT_EQ(h->powerOffRequests, 1) << "the power goes all the same";
+    EXPECT_TRUE(TraceCapture::lines().contains(
+        QStringLiteral("CBatteryView: pel.ini not written before the power-off: ") + platform::ErrorText(EFBIG)))
+        << TraceCapture::lines().join(QLatin1Char('|')).toStdString();
 }
 
 TEST_F(Battery, WithTypeOnePullingTheAdapterNeverPowersOff) {

@@ -172,6 +172,22 @@ TEST_F(SettingsTest, EnterOnARowNotBeingEditedSavesAndLeaves) {
     EXPECT_TRUE(platform::FileExists(ini));
 }
 
+TEST_F(SettingsTest, ASaveThatFailsIsToldAndTheViewStillLeaves) {
+    OpenSettings();
+    {
+        FileSizeLimit limit(16); // a full disk
+        ASSERT_TRUE(limit.Active());
+        h.Tap(vk::kEnter);
+        h.Run(20);
+    }
+    ASSERT_EQ(h.boxes.size(), 1u);
+    EXPECT_EQ(h.boxes[0].caption, QStringLiteral("Сохранить настройки: ошибка"));
+    EXPECT_EQ(h.boxes[0].text, platform::ErrorText(EFBIG));
+    EXPECT_EQ(h.boxes[0].flags, platform::mb::kOk | platform::mb::kIconStop);
+    EXPECT_EQ(h.Frame().GetActiveView(), h.Frame().tableView);
+    EXPECT_FALSE(platform::FileExists(h.Home() + QStringLiteral("pel.ini")));
+}
+
 TEST_F(SettingsTest, F5LeavesForTheChannelsMenuItCameFrom) {
     OpenSettings();
     PressSoftKey(vk::kF5);
