@@ -8,7 +8,6 @@ namespace {
 constexpr std::uint8_t kHaltedBit = 0x80;
 constexpr std::uint8_t kTwelveHourBit = 0x40;
 constexpr std::uint8_t kAfternoonBit = 0x20;
-constexpr int kCenturyStart = 2000;
 
 } // namespace
 
@@ -20,7 +19,8 @@ int HourFromRegister(std::uint8_t hourRegister) {
 }
 
 ChipTime DecodeClockRegisters(const ClockRegisters& registers) {
-    const QDate date(kCenturyStart + FromBcd(registers[6]), FromBcd(registers[5] & 0x1F), FromBcd(registers[4] & 0x3F));
+    const QDate date(kClockChipFirstYear + FromBcd(registers[6]), FromBcd(registers[5] & 0x1F),
+                     FromBcd(registers[4] & 0x3F));
     const QTime time(HourFromRegister(registers[2]), FromBcd(registers[1] & 0x7F), FromBcd(registers[0] & 0x7F));
     ChipTime result;
     result.halted = (registers[0] & kHaltedBit) != 0;
@@ -37,10 +37,13 @@ ClockRegisters EncodeClockRegisters(const QDateTime& time) {
         ToBcd(clockTime.second()),
         ToBcd(clockTime.minute()),
         ToBcd(clockTime.hour()),
+        // The day of week goes in as Qt counts it, Monday 1 to Sunday 7, not with Sunday
+        // as 0: the chip's register holds 1 to 7, and nothing reads it back (the date
+        // determines the day when the clock is read).
         static_cast<std::uint8_t>(date.dayOfWeek()),
         ToBcd(date.day()),
         ToBcd(date.month()),
-        ToBcd(((date.year() - kCenturyStart) % 100 + 100) % 100),
+        ToBcd(((date.year() - kClockChipFirstYear) % 100 + 100) % 100),
     };
 }
 
@@ -92,7 +95,7 @@ bool RealTimeClock::ReadClock() {
         return chip.halted;
     }
     if (!platform::SetLocalTime(chip.time))
-        platform::Trace("RTC: the local time could not be set\n");
+        platform::Trace("RTC: the system clock was not set from the chip; the program keeps the chip's time\n");
     return chip.halted;
 }
 
@@ -103,15 +106,19 @@ bool RealTimeClock::WriteClock(const QDateTime& localTime) {
     if (bus_) {
         if (!busSetUp_)
             SetUpBus();
-        if (time.date().year() < kCenturyStart || time.date().year() >= kCenturyStart + 100)
-            platform::Trace("RTC: year %d is outside the chip's century\n", time.date().year());
-        const ClockRegisters registers = EncodeClockRegisters(time);
-        written = true;
-        // One transaction per register, seconds first.
-        for (std::size_t index = 0; index < registers.size(); ++index)
-            written = WriteRegister(static_cast<std::uint8_t>(index), registers[index]) && written;
+        const int year = time.date().year();
+        if (year < kClockChipFirstYear || year > kClockChipLastYear) {
+            // Stored as two digits it would come back as another century's year.
+            platform::Trace("RTC: year %d is outside the chip's century, the chip keeps its time\n", year);
+        } else {
+            const ClockRegisters registers = EncodeClockRegisters(time);
+            written = true;
+            // One transaction per register, seconds first.
+            for (std::size_t index = 0; index < registers.size(); ++index)
+                written = WriteRegister(static_cast<std::uint8_t>(index), registers[index]) && written;
+        }
     }
     if (!platform::SetLocalTime(time))
-        platform::Trace("RTC: the local time could not be set\n");
+        platform::Trace("RTC: the system clock was not set; the program keeps the new time\n");
     return written;
 }

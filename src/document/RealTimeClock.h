@@ -37,6 +37,10 @@ struct ChipTime {
 };
 ChipTime DecodeClockRegisters(const ClockRegisters& registers);
 
+// The years the chip holds: two BCD digits after 2000.
+inline constexpr int kClockChipFirstYear = 2000;
+inline constexpr int kClockChipLastYear = 2099;
+
 // The registers for `time` in 24-hour mode with the oscillator running. The day of week
 // is 1 (Monday) to 7 (Sunday); the chip only counts it on.
 ClockRegisters EncodeClockRegisters(const QDateTime& time);
@@ -60,7 +64,8 @@ public:
     bool ReadClock();
 
     // Writes `localTime` (milliseconds dropped) to the chip and makes it the program's
-    // local time. Returns false when the chip did not take it; the local time is set anyway.
+    // local time. Returns false when the chip did not take it, or cannot hold its year
+    // (nothing is written then); the local time is set anyway.
     bool WriteClock(const QDateTime& localTime);
 
 private:

@@ -1,6 +1,10 @@
 #include "platform/Clock.h"
 
+#include "platform/Trace.h"
+
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 
 namespace platform {
@@ -10,6 +14,23 @@ namespace {
 std::atomic<qint64> offsetMs{0};
 std::atomic<bool> hostClockWritable{false};
 
+bool SetSystemClock(const QDateTime& localTime) {
+    const qint64 ms = localTime.toMSecsSinceEpoch();
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(ms / 1000);
+    ts.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+    if (clock_settime(CLOCK_REALTIME, &ts) != 0) {
+        Trace("Clock: the system clock cannot be set: %s\n", std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+HostClockSetter& Setter() {
+    static HostClockSetter setter = SetSystemClock;
+    return setter;
+}
+
 } // namespace
 
 QDateTime LocalNow() {
@@ -17,18 +38,14 @@ QDateTime LocalNow() {
 }
 
 bool SetLocalTime(const QDateTime& localTime) {
-    if (hostClockWritable.load()) {
-        const qint64 ms = localTime.toMSecsSinceEpoch();
-        timespec ts{};
-        ts.tv_sec = static_cast<time_t>(ms / 1000);
-        ts.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-        if (clock_settime(CLOCK_REALTIME, &ts) != 0)
-            return false;
+    if (hostClockWritable.load() && Setter()(localTime)) {
         offsetMs.store(0);
         return true;
     }
+    // A refused host clock (no right to set the time) still leaves the program on the
+    // time it was given.
     offsetMs.store(QDateTime::currentDateTime().msecsTo(localTime));
-    return true;
+    return !hostClockWritable.load();
 }
 
 qint64 LocalTimeOffsetMs() {
@@ -37,6 +54,10 @@ qint64 LocalTimeOffsetMs() {
 
 void SetHostClockWritable(bool writable) {
     hostClockWritable.store(writable);
+}
+
+void SetHostClockSetter(HostClockSetter setter) {
+    Setter() = setter ? std::move(setter) : HostClockSetter(SetSystemClock);
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/Power.h"
 
+#include "platform/Clock.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QProcess>
@@ -30,6 +32,7 @@ void RequestPowerOff() {
 
 void SetRunsOnInstrument(bool value) {
     onInstrument = value;
+    SetHostClockWritable(value);
 }
 
 bool RunsOnInstrument() {

@@ -7,7 +7,8 @@
 namespace platform {
 
 void RequestPowerOff();
-// Whether the program runs on the instrument itself (it then also may set the host clock).
+// Whether the program runs on the instrument itself; only there does it power the system
+// off and set the system clock.
 void SetRunsOnInstrument(bool onInstrument);
 bool RunsOnInstrument();
 // Tests observe the request instead of ending the program.

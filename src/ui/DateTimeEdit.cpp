@@ -37,10 +37,12 @@ int Wrapped(int value, int low, int high) {
     return value;
 }
 
+// Whole seconds of a time the editor can offer: a host clock from before the chip's
+// century (a board that has lost its time) starts the editor at the century's start.
 QDateTime WholeSeconds(const QDateTime& time) {
     QDateTime whole = time;
     whole.setTime(QTime(time.time().hour(), time.time().minute(), time.time().second()));
-    return whole;
+    return date_time_edit::WithinYears(whole);
 }
 
 } // namespace
@@ -87,6 +89,12 @@ QDateTime StepField(const QDateTime& time, int field, int delta) {
     }
     // A local time: the system decides about daylight saving.
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
+}
+
+QDateTime WithinYears(const QDateTime& time) {
+    const QDateTime first(QDate(kFirstYear, 1, 1), QTime(0, 0, 0));
+    const QDateTime last(QDate(kLastYear, 12, 31), QTime(23, 59, 59));
+    return std::clamp(time, first, last);
 }
 
 QString FormatTime(const QDateTime& time) {

@@ -5,6 +5,8 @@
 // one; 1 steps the selected field up, 7 down, wrapping round within the calendar. Nothing
 // is ever typed into the text. A small arrow pair sits at its right edge.
 
+#include "document/RealTimeClock.h"
+
 #include <QDateTime>
 #include <QLineEdit>
 #include <QPointer>
@@ -17,8 +19,9 @@ namespace date_time_edit {
 
 enum Field { kDay, kMonth, kYear, kHour, kMinute, kSecond };
 inline constexpr int kFields = 6;
-inline constexpr int kFirstYear = 1980;
-inline constexpr int kLastYear = 2099;
+// Only the years the clock chip holds are offered.
+inline constexpr int kFirstYear = kClockChipFirstYear;
+inline constexpr int kLastYear = kClockChipLastYear;
 inline constexpr int kSpinWidth = 20;
 
 // Days in a month of the years the editor offers (every fourth year a leap year).
@@ -27,6 +30,9 @@ int MonthLength(int month, int year);
 // `time` with one field moved by one (delta +1 or -1), wrapping round within the field's
 // range; a day past the new month's end becomes its last day. The other fields stay.
 QDateTime StepField(const QDateTime& time, int field, int delta);
+
+// `time`, or the nearest time within the years offered.
+QDateTime WithinYears(const QDateTime& time);
 
 // "DD.MM.YYYY hh:mm:ss".
 QString FormatTime(const QDateTime& time);
@@ -65,7 +71,7 @@ public:
     void LayoutAndShow(const QRect& rect);
 
     QDateTime GetTime() const { return time_; }
-    // Takes `time` (whole seconds) and shows it.
+    // Takes `time` (whole seconds, brought within the years offered) and shows it.
     void SetTime(const QDateTime& time);
     int GetField() const { return field_; }
 

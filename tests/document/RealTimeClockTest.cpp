@@ -126,6 +126,15 @@ TEST_F(RealTimeClockOnSimulatedPins, WritingPutsTheTimeIntoTheChipAndTheLocalTim
     EXPECT_EQ(chip_.Register(3), 7);
 }
 
+TEST_F(RealTimeClockOnSimulatedPins, AYearOutsideTheChipsCenturyIsNotWritten) {
+    ASSERT_TRUE(clock_.WriteClock(QDateTime(QDate(2000, 1, 1), QTime(0, 0, 0))));
+    chip_.ClearTransactions();
+    EXPECT_FALSE(clock_.WriteClock(QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59))));
+    EXPECT_FALSE(clock_.WriteClock(QDateTime(QDate(2100, 1, 1), QTime(0, 0, 0))));
+    EXPECT_TRUE(chip_.Transactions().empty());
+    EXPECT_EQ(chip_.Register(6), 0x00);
+}
+
 TEST_F(RealTimeClockOnSimulatedPins, AChipWithoutAValidTimeLeavesTheLocalTimeAlone) {
     ASSERT_TRUE(platform::SetLocalTime(QDateTime(QDate(2020, 5, 5), QTime(5, 5, 5))));
     chip_.SetRegister(5, 0x00); // month 0

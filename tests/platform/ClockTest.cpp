@@ -1,6 +1,10 @@
 #include "platform/Clock.h"
 
+#include "platform/Power.h"
+
 #include <gtest/gtest.h>
+
+#include <vector>
 
 TEST(Clock, SettingTheTimeMovesOnlyTheInstrumentsClock) {
     const QDateTime hostBefore = QDateTime::currentDateTime();
@@ -15,4 +19,34 @@ TEST(Clock, SettingTheTimeMovesOnlyTheInstrumentsClock) {
 
     ASSERT_TRUE(platform::SetLocalTime(QDateTime::currentDateTime()));
     EXPECT_LE(std::abs(platform::LocalTimeOffsetMs()), 1000);
+}
+
+TEST(Clock, OnlyOnTheInstrumentIsTheHostClockSetAndARefusalKeepsTheTimeGiven) {
+    std::vector<QDateTime> hostTimes;
+    bool hostAccepts = true;
+    platform::SetHostClockSetter([&](const QDateTime& time) {
+        hostTimes.push_back(time);
+        return hostAccepts;
+    });
+    struct Restore {
+        ~Restore() {
+            platform::SetRunsOnInstrument(false);
+            platform::SetHostClockSetter(nullptr);
+            platform::SetLocalTime(QDateTime::currentDateTime());
+        }
+    } restore;
+    const QDateTime wanted(QDate(2031, 7, 16), QTime(9, 30, 0));
+
+    ASSERT_TRUE(platform::SetLocalTime(wanted));
+    EXPECT_TRUE(hostTimes.empty()) << "a workstation's clock is never set";
+
+    platform::SetRunsOnInstrument(true);
+    EXPECT_TRUE(platform::SetLocalTime(wanted));
+    ASSERT_EQ(hostTimes, std::vector<QDateTime>{wanted});
+    EXPECT_EQ(platform::LocalTimeOffsetMs(), 0) << "the system's own time is the local time";
+
+    hostAccepts = false; // no right to set the time
+    EXPECT_FALSE(platform::SetLocalTime(wanted));
+    EXPECT_EQ(hostTimes.size(), 2u);
+    EXPECT_LE(std::abs(platform::LocalNow().secsTo(wanted)), 1);
 }

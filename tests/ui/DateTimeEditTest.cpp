@@ -33,10 +33,10 @@ TEST(DateTimeFields, MonthStepLowersTheDayToTheMonthLength) {
     EXPECT_EQ(StepField(At(15, 1, 2009), kMonth, -1), At(15, 12, 2009));
 }
 
-TEST(DateTimeFields, YearStepWrapsAndLowersTheDay) {
+TEST(DateTimeFields, YearStepWrapsWithinTheClockChipsCenturyAndLowersTheDay) {
     EXPECT_EQ(StepField(At(29, 2, 2008), kYear, +1), At(28, 2, 2009));
-    EXPECT_EQ(StepField(At(1, 6, 2099), kYear, +1), At(1, 6, 1980));
-    EXPECT_EQ(StepField(At(1, 6, 1980), kYear, -1), At(1, 6, 2099));
+    EXPECT_EQ(StepField(At(1, 6, 2099), kYear, +1), At(1, 6, 2000));
+    EXPECT_EQ(StepField(At(1, 6, 2000), kYear, -1), At(1, 6, 2099));
 }
 
 TEST(DateTimeFields, DayWrapsWithinTheMonth) {
@@ -135,6 +135,11 @@ TEST_F(DateTimeEdit, YearStepsFromTheLastLeapDay) {
     ClickKey(edit, Qt::Key_6);
     ClickKey(edit, Qt::Key_1);
     EXPECT_EQ(edit.GetTime().date(), QDate(2009, 2, 28));
+}
+
+TEST_F(DateTimeEdit, ATimeTheClockChipCannotHoldStartsAtTheNearestItCan) {
+    EXPECT_EQ(Open(At(31, 12, 1999, 23, 59, 59))->GetTime(), At(1, 1, 2000, 0, 0, 0));
+    EXPECT_EQ(Open(At(1, 1, 2100, 0, 0, 0))->GetTime(), At(31, 12, 2099, 23, 59, 59));
 }
 
 TEST_F(DateTimeEdit, OtherCharactersAreSwallowed) {
