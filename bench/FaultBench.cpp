@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     PelApplication app(argc, argv);
     platform::InstallStockFont();
     platform::SetMessageBoxResponder([](const platform::MessageBoxCall&) { return platform::mb::kIdOk; });
-    platform::SetPowerOffHandler([] {});
+    platform::SetPowerOffHandler([] { return true; });
     for (const sim::Fault fault :
          {sim::Fault::NoAnswer, sim::Fault::LateAnswer, sim::Fault::Garbage, sim::Fault::CutReply, sim::Fault::LostHalf,
           sim::Fault::NoTaskInsteadOfTrace, sim::Fault::ErrorInsteadOfTrace, sim::Fault::ReopenLink}) {

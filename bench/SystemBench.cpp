@@ -128,7 +128,7 @@ int MeasureProgram(int soakSeconds) {
     QTemporaryDir home;
     const QString homeFolder = platform::AsFolder(home.path());
     platform::SetMessageBoxResponder([](const platform::MessageBoxCall&) { return platform::mb::kIdOk; });
-    platform::SetPowerOffHandler([] {});
+    platform::SetPowerOffHandler([] { return true; });
 
     auto board = std::make_unique<sim::SimulatedBoard>();
     if (!board->Start()) {

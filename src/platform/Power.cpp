@@ -1,6 +1,7 @@
 #include "platform/Power.h"
 
 #include "platform/Clock.h"
+#include "platform/Trace.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -12,22 +13,40 @@ namespace {
 
 bool onInstrument = false;
 
-std::function<void()>& Handler() {
-    static std::function<void()> handler;
+// The system acknowledges a power-off at once; it then stops the program itself.
+constexpr int kPowerOffCommandMs = 10000;
+
+std::function<bool()>& Handler() {
+    static std::function<bool()> handler;
     return handler;
+}
+
+bool SystemPowersOff() {
+    QProcess command;
+    command.start(QStringLiteral("poweroff"), {});
+    if (!command.waitForStarted(kPowerOffCommandMs)) {
+        Trace("Power: poweroff cannot be run: %s\n", qUtf8Printable(command.errorString()));
+        return false;
+    }
+    if (!command.waitForFinished(kPowerOffCommandMs) || command.exitStatus() != QProcess::NormalExit ||
+        command.exitCode() != 0) {
+        Trace("Power: poweroff refused (exit %d): %s\n", command.exitCode(),
+              command.readAllStandardError().trimmed().constData());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
-void RequestPowerOff() {
-    if (Handler()) {
-        Handler()();
-        return;
-    }
-    if (onInstrument)
-        QProcess::startDetached(QStringLiteral("poweroff"), {});
+bool RequestPowerOff() {
+    if (Handler())
+        return Handler()();
+    if (onInstrument && !SystemPowersOff())
+        return false;
     // Leave the event loop once the current handler has returned.
     QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    return true;
 }
 
 void SetRunsOnInstrument(bool value) {
@@ -39,7 +58,7 @@ bool RunsOnInstrument() {
     return onInstrument;
 }
 
-void SetPowerOffHandler(std::function<void()> handler) {
+void SetPowerOffHandler(std::function<bool()> handler) {
     Handler() = std::move(handler);
 }
 

@@ -8,6 +8,7 @@
 #include "platform/Keys.h"
 #include "platform/MessageBox.h"
 #include "platform/Power.h"
+#include "platform/Trace.h"
 #include "ui/MainFrm.h"
 #include "ui/ParamEditors.h"
 
@@ -107,7 +108,26 @@ void CPELApp::ShowPowerOffDialog() {
 }
 
 void CPELApp::PowerOff() {
-    platform::RequestPowerOff();
+    if (tellingPowerOffRefused_)
+        return; // the timers keep running under the box: one refusal at a time
+    const bool accepted = platform::RequestPowerOff();
     if (powerOffDialog_ && powerOffDialog_->isVisible())
         powerOffDialog_->accept();
+    if (accepted)
+        return;
+    // The instrument stays on: it must stay usable, and the operator must know that it
+    // did not switch off. No new request until the idle time has run out again.
+    platform::Trace("CPELApp: the power-off was refused, the program keeps running\n");
+    if (frame_)
+        frame_->KillTimer(CMainFrame::kPowerOffTimer);
+    if (doc_)
+        doc_->idleCounter = 0;
+    // A busy instrument swallows every key, the box's too: its busy period waits for the box.
+    const bool busy = !inputEnabled_;
+    SetBusy(false);
+    tellingPowerOffRefused_ = true;
+    platform::MessageBox(QStringLiteral("Не удалось выключить прибор."), QStringLiteral("Выключение: ошибка"),
+                         platform::mb::kOk | platform::mb::kIconStop);
+    tellingPowerOffRefused_ = false;
+    SetBusy(busy);
 }

@@ -35,6 +35,8 @@ public:
     void SetBusy(bool busy);
     bool IsInputEnabled() const { return inputEnabled_; }
     void ShowPowerOffDialog();
+    // Asks the system to power off; when it refuses, the program keeps running and the
+    // operator is told.
     void PowerOff();
 
     CPELDoc* GetDocument() const { return doc_.get(); }
@@ -45,6 +47,7 @@ private:
     bool inputEnabled_ = true;
     bool saveOnKey_ = true; // the first 'P' of a run saves the settings
     bool waitCursor_ = false;
+    bool tellingPowerOffRefused_ = false;
     std::unique_ptr<CPELDoc> doc_;
     std::unique_ptr<CMainFrame> frame_;
     std::unique_ptr<CPowerOffDlg> powerOffDialog_;

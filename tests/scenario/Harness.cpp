@@ -91,7 +91,10 @@ void Harness::Launch(const QString& home, const QString& portPath) {
     boxWatch_.setInterval(5);
     QObject::connect(&boxWatch_, &QTimer::timeout, [this] { WatchForBoxes(); });
     boxWatch_.start();
-    platform::SetPowerOffHandler([this] { ++powerOffRequests; });
+    platform::SetPowerOffHandler([this] {
+        ++powerOffRequests;
+        return powerOffAccepted;
+    });
 
     platform::PlatformOptions options;
     options.home = home_;

@@ -80,6 +80,7 @@ public:
     std::deque<int> folderKeys;
     std::vector<FolderChoice> folderChoices;
     int powerOffRequests = 0;
+    bool powerOffAccepted = true; // false: the system refuses to power off
 
 private:
     void Launch(const QString& home, const QString& portPath);

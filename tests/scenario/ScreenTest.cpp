@@ -214,6 +214,29 @@ TEST(Screen, AutoPowerOffAfterTheIdleInterval) {
     EXPECT_EQ(h.powerOffRequests, 1);
 }
 
+TEST(Screen, ARefusedPowerOffKeepsTheProgramRunningAndIsTold) {
+    Harness h;
+    h.powerOffAccepted = false;
+    h.Doc().autoStop.SetIndex(1); // 2 minutes
+    h.Doc().idleCounter = 120;
+    h.Frame().OnTimer(CMainFrame::kClockTimer); // the 121st idle second
+    EXPECT_EQ(h.powerOffRequests, 1);
+    ASSERT_EQ(h.boxes.size(), 1u);
+    EXPECT_EQ(h.boxes[0].caption, QStringLiteral("Выключение: ошибка"));
+    EXPECT_EQ(h.boxes[0].text, QStringLiteral("Не удалось выключить прибор."));
+    EXPECT_EQ(h.boxes[0].flags, platform::mb::kOk | platform::mb::kIconStop);
+    EXPECT_LE(h.Doc().idleCounter, 1) << "the idle time starts over";
+
+    // The forced power-off: the dialog goes, and its timer does not ask again.
+    h.Frame().SetTimer(CMainFrame::kPowerOffTimer, 100);
+    h.App().ShowPowerOffDialog(); // modal until the refusal closes it
+    EXPECT_EQ(h.powerOffRequests, 2);
+    EXPECT_EQ(h.boxes.size(), 2u);
+    EXPECT_FALSE(h.App().GetPowerOffDialog()->isVisible());
+    h.Run(300); // the power-off timer, were it still running, would ask again
+    EXPECT_EQ(h.powerOffRequests, 2);
+}
+
 TEST(Screen, ClockTickReachesTheStatusLine) {
     Harness h;
     h.Doc().clock.SetTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
