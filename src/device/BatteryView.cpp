@@ -3,6 +3,7 @@
 #include "device/BatteryPictures.h"
 #include "document/PELDoc.h"
 #include "platform/Files.h"
+#include "platform/MessageBox.h"
 #include "platform/Trace.h"
 #include "ui/BtnsView.h"
 #include "ui/MainFrm.h"
@@ -12,6 +13,7 @@
 
 #include <QLabel>
 #include <QPalette>
+#include <QTimer>
 
 namespace {
 
@@ -62,6 +64,10 @@ const QString kErrorTitle = QStringLiteral("Ошибка зарядки!");
 const QString kErrorMessage = QStringLiteral("Ошибка зарядки. Батарея отсутствует или повреждена.");
 const QString kExhaustedTitle = QStringLiteral("Батарея разряжена! Зарядите прибор...");
 
+const QString kNoPowerPinsCaption = QStringLiteral("Контроль питания: ошибка");
+const QString kNoPowerPinsText = QStringLiteral(
+    "Контроль питания недоступен.\nЗарядка не отображается, и при отключении\nсетевого адаптера прибор не выключится.");
+
 constexpr int kPowerOffDelayMs = 100;
 
 } // namespace
@@ -94,6 +100,10 @@ void CBatteryView::OnInitialUpdate() {
 void CBatteryView::PowerOnInit() {
     if (!gpio_.IsAvailable()) {
         platform::Trace("CBatteryView: no GPIO pins, running without charger supervision\n");
+        // Told once the screen is up rather than while the frame is still being built.
+        QTimer::singleShot(0, this, [] {
+            platform::MessageBox(kNoPowerPinsText, kNoPowerPinsCaption, platform::mb::kOk | platform::mb::kIconStop);
+        });
         return;
     }
     gpio_.SetPinDirection(pins::kAdapterSense, false);

@@ -11,6 +11,11 @@ namespace platform {
 
 namespace {
 
+std::optional<GpioBackend*>& Replacement() {
+    static std::optional<GpioBackend*> pins;
+    return pins;
+}
+
 GpioBackend* InstrumentPins() {
     static const std::unique_ptr<MappedGpio> controller = MappedGpio::Open();
     if (!controller)
@@ -21,6 +26,8 @@ GpioBackend* InstrumentPins() {
 } // namespace
 
 GpioBackend* Gpio() {
+    if (Replacement())
+        return *Replacement();
     static GpioBackend* const backend = RunsOnInstrument() ? InstrumentPins() : &SimulatedPins();
     return backend;
 }
@@ -28,6 +35,10 @@ GpioBackend* Gpio() {
 SimulatedGpio& SimulatedPins() {
     static SimulatedGpio simulated;
     return simulated;
+}
+
+void ReplaceGpioForTesting(std::optional<GpioBackend*> pins) {
+    Replacement() = pins;
 }
 
 } // namespace platform

@@ -4,6 +4,8 @@
 // on a pin, behind an interface so that a workstation runs on simulated pins and the
 // instrument on its GPIO controller.
 
+#include <optional>
+
 namespace platform {
 
 // Pin numbers of the instrument's wiring.
@@ -40,5 +42,9 @@ GpioBackend* Gpio();
 
 // The process-wide simulation; tests drive its adapter and charger lines.
 SimulatedGpio& SimulatedPins();
+
+// Tests start the whole program on pins of their choosing, or on none (null) as on an
+// instrument whose controller cannot be opened; std::nullopt gives back the real choice.
+void ReplaceGpioForTesting(std::optional<GpioBackend*> pins);
 
 } // namespace platform

@@ -152,6 +152,24 @@ TEST_F(Battery, AStateFileThatCannotBeWrittenBeforeThePowerOffIsTraced) {
         << TraceCapture::lines().join(QLatin1Char('|')).toStdString();
 }
 
+TEST(BatteryWithoutPins, TheOperatorIsToldOnceAtStart) {
+    platform::ReplaceGpioForTesting(nullptr); // no GPIO controller
+    struct Restore {
+        ~Restore() { platform::ReplaceGpioForTesting(std::nullopt); }
+    } restore;
+    {
+        Harness h;
+        EXPECT_TRUE(h.RunUntil([&] { return !h.boxes.empty(); }, 200));
+        for (int poll = 0; poll < 10; ++poll)
+            h.Doc().UpdateAllViews(nullptr, hint::kStatusRefresh);
+        h.Run(50);
+        ASSERT_EQ(h.boxes.size(), 1u);
+        EXPECT_EQ(h.boxes[0].caption, QStringLiteral("Контроль питания: ошибка"));
+        EXPECT_TRUE(h.boxes[0].text.startsWith(QStringLiteral("Контроль питания недоступен.")));
+        EXPECT_EQ(h.boxes[0].flags, platform::mb::kOk | platform::mb::kIconStop);
+    }
+}
+
 TEST_F(Battery, WithTypeOnePullingTheAdapterNeverPowersOff) {
     SetSupplyType(kMainsSupply);
     Pins().SetAdapterPlugged(true);
