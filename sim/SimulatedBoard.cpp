@@ -105,7 +105,7 @@ Fault SimulatedBoard::GetFault() const {
 
 std::vector<QByteArray> SimulatedBoard::Received() const {
     const std::lock_guard lock(mutex_);
-    return received_;
+    return std::vector<QByteArray>(received_.begin(), received_.end());
 }
 
 void SimulatedBoard::ClearReceived() {
@@ -172,6 +172,8 @@ void SimulatedBoard::ReadAvailable() {
         {
             const std::lock_guard lock(mutex_);
             received_.push_back(frame);
+            if (received_.size() > kFramesKept)
+                received_.pop_front();
         }
         Answer(frame, start);
         // A frame that came in while the board was busy is handled after the previous reply.

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -42,7 +43,10 @@ public:
     void SetFault(Fault fault); // any thread
     Fault GetFault() const;
 
-    std::vector<QByteArray> Received() const; // every complete frame received so far, in order
+    // The complete frames received so far, in order: the last kFramesKept of them, so that a
+    // board serving for hours does not grow.
+    std::vector<QByteArray> Received() const;
+    static constexpr std::size_t kFramesKept = 1024;
     void ClearReceived();
     // 'Z' frames answered with a trace so far; counted as its last bytes leave.
     std::size_t TracesSent() const;
@@ -66,7 +70,7 @@ private:
     std::atomic<std::size_t> tracesSent_{0};
 
     mutable std::mutex mutex_; // guards the members below
-    std::vector<QByteArray> received_;
+    std::deque<QByteArray> received_;
     QString linkPath_;
     QString devicePath_;
     QString error_;

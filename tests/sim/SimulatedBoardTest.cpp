@@ -147,6 +147,18 @@ TEST(BoardOverPty, AnswersATaskAndTraceAtTheLinesPace) {
     EXPECT_EQ(board.TracesSent(), 1u);
     board.ClearReceived();
     EXPECT_TRUE(board.Received().empty());
+
+    // A board serving for hours keeps only the newest frames.
+    QByteArray many;
+    for (std::size_t i = 0; i < sim::SimulatedBoard::kFramesKept; ++i)
+        many += kR;
+    ASSERT_TRUE(peer.Write(many));
+    EXPECT_EQ(peer.Read(3 * many.size() / kR.size()).size(), 3 * many.size() / kR.size());
+    EXPECT_EQ(peer.Exchange(kV, Identification().size()), Identification());
+    const auto kept = board.Received();
+    ASSERT_EQ(kept.size(), sim::SimulatedBoard::kFramesKept);
+    EXPECT_EQ(kept.front(), kR);
+    EXPECT_EQ(kept.back(), kV);
 }
 
 TEST(BoardOverPty, FullLengthCaptureArrivesComplete) {
