@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
                                         QStringLiteral("PATH"));
     const QCommandLineOption faultOption(
         QStringLiteral("fault"),
-        QStringLiteral("none, no-answer, late, garbage, cut, no-task, reopen, error or lost-half."),
+        QStringLiteral("none, no-answer, late, garbage, cut, no-task, reopen, error, lost-half or hang-up."),
         QStringLiteral("NAME"), QStringLiteral("none"));
     const QCommandLineOption seedOption(QStringLiteral("seed"), QStringLiteral("Seed of the noise."),
                                         QStringLiteral("N"));

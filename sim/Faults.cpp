@@ -7,7 +7,7 @@ namespace sim {
 
 namespace {
 
-const std::array<std::pair<Fault, const char*>, 9> kFaultNames = {{
+const std::array<std::pair<Fault, const char*>, 10> kFaultNames = {{
     {Fault::None, "none"},
     {Fault::NoAnswer, "no-answer"},
     {Fault::LateAnswer, "late"},
@@ -17,6 +17,7 @@ const std::array<std::pair<Fault, const char*>, 9> kFaultNames = {{
     {Fault::ReopenLink, "reopen"},
     {Fault::ErrorInsteadOfTrace, "error"},
     {Fault::LostHalf, "lost-half"},
+    {Fault::HangUpInReply, "hang-up"},
 }};
 
 QByteArray RandomBytes(std::mt19937& random) {
@@ -76,6 +77,13 @@ std::optional<Transmission> Respond(BoardModel& model, const QByteArray& frame, 
     case Fault::LostHalf:
         if (out.bytes.size() >= kShortestCutReply)
             out.bytes.truncate(out.bytes.size() / 2);
+        break;
+    case Fault::HangUpInReply:
+        if (out.bytes.size() >= kShortestCutReply) {
+            out.bytes.truncate(out.bytes.size() / 2);
+            out.trace = false;
+            out.hangUpAfter = true;
+        }
         break;
     default:
         break;

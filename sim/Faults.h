@@ -22,9 +22,11 @@ enum class Fault {
     ReopenLink,           // closes the pseudo-terminal and opens a new one, then clears itself
     ErrorInsteadOfTrace,  // ":E" + kTraceErrorCode to every 'Z'
     LostHalf,             // every reply longer than 20 bytes loses its second half on the line
+    HangUpInReply,        // the next reply longer than 20 bytes stops halfway and the link is reopened
 };
 
-// "none", "no-answer", "late", "garbage", "cut", "no-task", "reopen", "error", "lost-half"
+// "none", "no-answer", "late", "garbage", "cut", "no-task", "reopen", "error", "lost-half",
+// "hang-up"
 std::optional<Fault> FaultFromName(const QString& name);
 QString FaultName(Fault fault);
 
@@ -41,6 +43,7 @@ struct Transmission {
     std::chrono::microseconds delay{0};  // before the first byte
     std::optional<qsizetype> pauseAfter; // a kCutPause gap after this many bytes
     bool trace = false;                  // a complete trace reply
+    bool hangUpAfter = false;            // the link is reopened as soon as the bytes are out
 };
 
 // The board's answer to `frame` with `fault` in force; nothing when it stays silent.

@@ -191,6 +191,12 @@ void SimulatedBoard::Answer(const QByteArray& frame, std::chrono::steady_clock::
     const auto countTrace = [this] { tracesSent_.fetch_add(1); };
     writer.Send(terminal_->Master(), *transmission, start,
                 transmission->trace ? std::function<void()>(countTrace) : std::function<void()>());
+    if (transmission->hangUpAfter) {
+        // The line goes down right behind the last byte, while the program is still reading.
+        Fault expected = Fault::HangUpInReply;
+        if (fault_.compare_exchange_strong(expected, Fault::ReopenLink))
+            ReopenLink();
+    }
 }
 
 void SimulatedBoard::ReopenLink() {

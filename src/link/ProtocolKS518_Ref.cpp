@@ -33,6 +33,7 @@ void CopyInto(std::span<std::uint8_t> destination, const char* bytes, qsizetype 
 CProtocolKS518_Ref::CProtocolKS518_Ref(CPELDoc* document, QObject* parent)
     : CThreadForPort(parent), document_(document) {
     document_->AddView(this);
+    SetLongestReply(kFullTrace);
     // Registered at once, so that commands queued before the port opens are kept.
     RegisterCommands();
 }

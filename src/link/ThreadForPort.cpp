@@ -190,16 +190,24 @@ void CThreadForPort::SleepFor(int milliseconds) {
     sleepWake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return quit_.load(); });
 }
 
+void CThreadForPort::DropLostDevice() {
+    port_.Close();
+    portOpen_.store(false);
+    platform::Trace("Port %s lost\n", qUtf8Printable(portPath_));
+    // Not at once: a device that is going away may still open, and fail again at once.
+    nextOpenAttempt_ = std::chrono::steady_clock::now() + kReopenInterval;
+}
+
 void CThreadForPort::WorkerLoop() {
     int sleepMs = idleSleepMs_;
-    auto nextOpenAttempt = std::chrono::steady_clock::now();
+    nextOpenAttempt_ = std::chrono::steady_clock::now();
     while (!quit_.load()) {
         SleepFor(sleepMs);
         if (quit_.load())
             break;
-        if (!portOpen_.load() && std::chrono::steady_clock::now() >= nextOpenAttempt) {
+        if (!portOpen_.load() && std::chrono::steady_clock::now() >= nextOpenAttempt_) {
             TryOpenPort();
-            nextOpenAttempt = std::chrono::steady_clock::now() + kReopenInterval;
+            nextOpenAttempt_ = std::chrono::steady_clock::now() + kReopenInterval;
         }
         if (pendingCount_.load() == 0 || inProgress_.load() || replyPosted_.load()) {
             sleepMs = idleSleepMs_;
@@ -216,10 +224,8 @@ void CThreadForPort::WorkerLoop() {
             inProgress_.store(true);
             frame = *current;
         }
-        if (portOpen_.load() && !port_.Write(frame)) {
-            port_.Close();
-            portOpen_.store(false);
-        }
+        if (portOpen_.load() && !port_.Write(frame))
+            DropLostDevice();
         platform::Trace("Send Command %c\n", frame.isEmpty() ? '?' : frame[0]);
 
         accumulator_.clear();
@@ -229,22 +235,28 @@ void CThreadForPort::WorkerLoop() {
         waiting_.store(false);
         tickCounter_.store(0);
         if (waited != platform::SerialPort::WaitResult::Data) {
-            if (waited == platform::SerialPort::WaitResult::Lost) {
-                // The device went away (unplugged, or the board's link was reopened):
-                // the worker opens it again, the command is resent after its time-out.
-                port_.Close();
-                portOpen_.store(false);
-                tickCounter_.store(1);
-                waiting_.store(true);
-                port_.WaitForData();
-                waiting_.store(false);
-                tickCounter_.store(0);
-            }
+            // A lost device is opened again later; meanwhile the command waits out its
+            // time-out on no device and is sent again, as for a device that cannot be opened.
+            if (waited == platform::SerialPort::WaitResult::Lost)
+                DropLostDevice();
             inProgress_.store(false);
             continue;
         }
 
-        ReadBurst();
+        const Burst burst = ReadBurst();
+        if (burst == Burst::Stopped)
+            break;
+        if (burst != Burst::Complete) {
+            if (burst == Burst::Lost) {
+                DropLostDevice();
+            } else {
+                platform::Trace("Reply longer than %lld bytes dropped\n", static_cast<long long>(longestReply_));
+                port_.DiscardInput();
+            }
+            accumulator_.clear();
+            inProgress_.store(false); // sent again, as after a time-out
+            continue;
+        }
         {
             std::lock_guard receive(receiveLock_);
             handOff_ = accumulator_;
@@ -257,12 +269,19 @@ void CThreadForPort::WorkerLoop() {
     }
 }
 
-void CThreadForPort::ReadBurst() {
+CThreadForPort::Burst CThreadForPort::ReadBurst() {
     // A burst ends at the first gap of more than 10 ms between bytes.
     char chunk[kReadChunkBytes];
-    std::size_t got = 0;
-    do {
-        got = port_.ReadChunk(chunk, sizeof chunk, kInterByteGapMs);
-        accumulator_.append(chunk, static_cast<qsizetype>(got));
-    } while (got == sizeof chunk);
+    for (;;) {
+        const auto read = port_.ReadChunk(chunk, sizeof chunk, kInterByteGapMs);
+        accumulator_.append(chunk, static_cast<qsizetype>(read.count));
+        if (read.end == platform::SerialPort::ReadEnd::Aborted || quit_.load())
+            return Burst::Stopped;
+        if (read.end == platform::SerialPort::ReadEnd::Lost)
+            return Burst::Lost;
+        if (accumulator_.size() > longestReply_)
+            return Burst::TooLong;
+        if (read.end == platform::SerialPort::ReadEnd::Gap)
+            return Burst::Complete;
+    }
 }

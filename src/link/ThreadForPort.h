@@ -13,6 +13,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -57,6 +58,9 @@ public:
     std::uint16_t GetCurrentCommand() const;
     std::vector<std::uint16_t> GetPendingIds() const;
     bool IsPortOpen() const { return portOpen_.load(); }
+    // Calls the worker has made on the device so far (waits, reads, writes): a link that
+    // keeps the processor busy shows here whatever else the machine does.
+    std::uint64_t DeviceCalls() const { return port_.DeviceCalls(); }
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -67,11 +71,19 @@ protected:
     mutable std::recursive_mutex taskLock_;
     std::recursive_mutex receiveLock_;
 
+    // A burst longer than this is garbage and is dropped: a sender that never pauses must
+    // not grow the accumulator without limit. Set before Open.
+    void SetLongestReply(qsizetype bytes) { longestReply_ = bytes; }
+
 private:
+    enum class Burst { Complete, TooLong, Lost, Stopped };
+
     void WorkerLoop();
     bool TryOpenPort();
+    // The device hung up or failed: it is closed and its path tried again in a second.
+    void DropLostDevice();
     void SleepFor(int milliseconds);
-    void ReadBurst();
+    Burst ReadBurst();
 
     bool abort_ = false;
     int qtReplyTimer_ = 0;
@@ -100,7 +112,9 @@ private:
     int parity_ = 0;
     int stopBits_ = 0;
     std::atomic<bool> portOpen_{false};
-    bool openFailureReported_ = false; // the worker's
+    bool openFailureReported_ = false;                      // the worker's
+    std::chrono::steady_clock::time_point nextOpenAttempt_; // the worker's
+    qsizetype longestReply_ = 64 * 1024;
 
     std::mutex sleepMutex_;
     std::condition_variable sleepWake_;

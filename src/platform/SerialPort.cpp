@@ -74,7 +74,9 @@ bool SerialPort::Open(const QString& path, int baudRate, int byteSize, int parit
         settings.c_cflag |= PARENB;
     if (stopBits == 2)
         settings.c_cflag |= CSTOPB;
-    settings.c_cc[VMIN] = 0;
+    // With one byte as the minimum, a non-blocking read of an empty line fails with EAGAIN,
+    // so that a read of 0 bytes can only mean the end of the line: a hang-up.
+    settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
         ::close(fd);
@@ -98,6 +100,7 @@ bool SerialPort::Write(const QByteArray& bytes) {
     const char* data = bytes.constData();
     std::size_t left = static_cast<std::size_t>(bytes.size());
     while (left > 0) {
+        deviceCalls_.fetch_add(1, std::memory_order_relaxed);
         const ssize_t written = ::write(fd_, data, left);
         if (written > 0) {
             data += written;
@@ -129,6 +132,7 @@ SerialPort::WaitResult SerialPort::WaitForData() {
     pollfd fds[2] = {{abortFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
     const nfds_t count = fd_ >= 0 ? 2 : 1; // a lost device waits for the abort only
     for (;;) {
+        deviceCalls_.fetch_add(count - 1, std::memory_order_relaxed);
         const int ready = ::poll(fds, count, -1);
         if (ready < 0 && errno == EINTR)
             continue;
@@ -138,10 +142,11 @@ SerialPort::WaitResult SerialPort::WaitForData() {
             DrainAbort();
             return WaitResult::Aborted;
         }
-        if (count == 2 && (fds[1].revents & POLLIN))
-            return WaitResult::Data;
+        // Before POLLIN: a hung-up terminal is "readable" for ever, and every read returns 0.
         if (count == 2 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)))
             return WaitResult::Lost;
+        if (count == 2 && (fds[1].revents & POLLIN))
+            return WaitResult::Data;
     }
 }
 
@@ -155,27 +160,51 @@ void SerialPort::Shutdown() {
     ::eventfd_write(abortFd_, 1);
 }
 
-std::size_t SerialPort::ReadChunk(char* buffer, std::size_t capacity, int gapMs) {
-    std::size_t got = 0;
-    while (got < capacity && fd_ >= 0) {
-        const ssize_t n = ::read(fd_, buffer + got, capacity - got);
+SerialPort::ReadResult SerialPort::ReadChunk(char* buffer, std::size_t capacity, int gapMs) {
+    ReadResult result;
+    while (result.count < capacity) {
+        if (shutdown_.load()) {
+            result.end = ReadEnd::Aborted;
+            return result;
+        }
+        if (fd_ < 0) {
+            result.end = ReadEnd::Lost;
+            return result;
+        }
+        deviceCalls_.fetch_add(1, std::memory_order_relaxed);
+        const ssize_t n = ::read(fd_, buffer + result.count, capacity - result.count);
         if (n > 0) {
-            got += static_cast<std::size_t>(n);
+            result.count += static_cast<std::size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN)
-            break;
+        if (n == 0 || errno != EAGAIN) { // the end of the line, or a failed device
+            result.end = ReadEnd::Lost;
+            return result;
+        }
         pollfd in{fd_, POLLIN, 0};
         int ready = 0;
         do {
+            deviceCalls_.fetch_add(1, std::memory_order_relaxed);
             ready = ::poll(&in, 1, gapMs);
         } while (ready < 0 && errno == EINTR);
-        if (ready <= 0 || !(in.revents & POLLIN))
-            break;
+        if (ready < 0 || (in.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            result.end = ReadEnd::Lost;
+            return result;
+        }
+        if (ready == 0) {
+            result.end = ReadEnd::Gap;
+            return result;
+        }
     }
-    return got;
+    result.end = ReadEnd::Full;
+    return result;
+}
+
+void SerialPort::DiscardInput() {
+    if (fd_ >= 0)
+        ::tcflush(fd_, TCIFLUSH);
 }
 
 } // namespace platform

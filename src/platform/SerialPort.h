@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 
 namespace platform {
 
@@ -13,6 +14,13 @@ namespace platform {
 class SerialPort {
 public:
     enum class WaitResult { Data, Aborted, Lost };
+    // How a read ended: the buffer is full, the line paused, the device was lost (hung up
+    // or failed), or Shutdown was called.
+    enum class ReadEnd { Full, Gap, Lost, Aborted };
+    struct ReadResult {
+        std::size_t count = 0;
+        ReadEnd end = ReadEnd::Gap;
+    };
 
     SerialPort();
     ~SerialPort();
@@ -27,7 +35,8 @@ public:
     // Writes the whole frame; false when the device failed.
     bool Write(const QByteArray& bytes);
 
-    // Blocks until a byte can be read, AbortWait is called, or the device is lost.
+    // Blocks until a byte can be read, AbortWait is called, or the device is lost. A
+    // hung-up terminal also reports itself readable; the hang-up is what counts.
     // An abort that arrived before the wait began is dropped first.
     WaitResult WaitForData();
     // From any thread: releases WaitForData (or the next one that begins before the
@@ -37,8 +46,13 @@ public:
     void Shutdown();
 
     // Reads up to `capacity` bytes, ending early at the first gap of more than `gapMs`
-    // between bytes. Returns the count read (0 on a gap before any byte, or on error).
-    std::size_t ReadChunk(char* buffer, std::size_t capacity, int gapMs);
+    // between bytes, at a hang-up or error of the device, or at Shutdown.
+    ReadResult ReadChunk(char* buffer, std::size_t capacity, int gapMs);
+    // Throws away whatever the driver holds unread.
+    void DiscardInput();
+
+    // Waits, reads and writes made on the device so far.
+    std::uint64_t DeviceCalls() const { return deviceCalls_.load(std::memory_order_relaxed); }
 
 private:
     void DrainAbort();
@@ -46,6 +60,7 @@ private:
     int fd_ = -1;
     int abortFd_ = -1;
     std::atomic<bool> shutdown_{false};
+    std::atomic<std::uint64_t> deviceCalls_{0};
 };
 
 } // namespace platform

@@ -2,7 +2,9 @@
 // playing the board: frames on the wire, reply handling, repetition and order.
 #include "document/PELDoc.h"
 #include "link/ProtocolKS518_Ref.h"
+#include "sim/SymbolicLink.h"
 #include "support/PtyPeer.h"
+#include "support/Watchdog.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -10,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -65,6 +69,7 @@ protected:
 
     bool Idle() { return port_->GetPendingIds().empty() && port_->GetCurrentCommand() == 0; }
 
+    std::optional<Watchdog> watchdog_; // outlives the port: a worker that cannot end fails the test
     QTemporaryDir home_;
     PtyPeer peer_;
     std::unique_ptr<CPELDoc> doc_;
@@ -314,4 +319,56 @@ TEST_F(PortLink, DestructionEndsAWaitingWorker) {
     ASSERT_TRUE(NextFrame().has_value()); // the worker now waits for a reply
     port_.reset();                        // returns: the worker's wait was released
     EXPECT_TRUE(doc_->GetViews().size() == 1u) << "the port left the document";
+}
+
+// The far end closes while the worker waits for a reply, then while a reply comes in; each
+// time a new device appears at the same path later, as when an adapter is plugged in again.
+// The lost device is closed and the path tried once a second without spinning, and the
+// worker ends promptly even while the line is down.
+TEST_F(PortLink, AHungUpDeviceIsReopenedWithoutSpinning) {
+    watchdog_.emplace(std::chrono::seconds(90), "the hang-up test");
+    QTemporaryDir links;
+    const QString path = links.path() + QStringLiteral("/board");
+    sim::SymbolicLink link;
+    ASSERT_TRUE(link.PointAt(path, peer_.SlavePath()));
+    port_->Open(path, 115200, 8, 0, 0, 10, 10);
+    for (const bool whileReading : {false, true}) {
+        Queue(hint::kQueueReset);
+        ASSERT_TRUE(NextFrame().has_value());
+        for (int i = 0; whileReading && i < 20; ++i) {
+            ASSERT_TRUE(peer_.Write("?")); // a reply still coming in
+            std::this_thread::sleep_for(2ms);
+        }
+        ASSERT_TRUE(link.PointAt(path, links.path() + QStringLiteral("/unplugged")));
+        peer_.HangUp();
+        EXPECT_TRUE(WaitFor([&] { return !port_->IsPortOpen(); })) << "the lost device is closed";
+        const std::uint64_t callsBefore = port_->DeviceCalls();
+        QTest::qWait(1500); // the path leads nowhere meanwhile
+        EXPECT_LT(port_->DeviceCalls() - callsBefore, 50u) << "the worker spins";
+        ASSERT_TRUE(peer_.Renew());
+        ASSERT_TRUE(link.PointAt(path, peer_.SlavePath()));
+        const auto resent = NextFrame(10000ms);
+        ASSERT_TRUE(resent.has_value()) << "the new device is not used";
+        EXPECT_EQ(resent->toHex(' '), QByteArray("52 02"));
+        ASSERT_TRUE(peer_.Write(kOk));
+        ASSERT_TRUE(WaitFor([&] { return Idle(); }));
+    }
+    Queue(hint::kQueueReset);
+    ASSERT_TRUE(NextFrame().has_value());
+    peer_.HangUp();
+    const Watchdog promptly(std::chrono::seconds(10), "ending the worker on a hung-up line");
+    port_.reset();
+}
+
+// A burst longer than the longest reply (the full-length capture) is garbage: dropped, and
+// the command sent again.
+TEST_F(PortLink, ABurstLongerThanAnyReplyIsDropped) {
+    Connect();
+    Queue(hint::kQueueIdentify);
+    ASSERT_TRUE(NextFrame().has_value());
+    ASSERT_TRUE(peer_.Write(QByteArray(9000, 'x')));
+    Exchange(QByteArray("\x56\x02", 2), QByteArray("board"));
+    ASSERT_TRUE(WaitFor([&] { return recorder_.Count(hint::kIdentification) > 0; }));
+    EXPECT_EQ(doc_->inParams.identification, QStringLiteral("board"));
+    EXPECT_EQ(recorder_.Count(hint::kIdentification), 1);
 }

@@ -3,7 +3,9 @@
 // is delivered; once the fault ends, live traces come back. How fast is measured by
 // pel_bench_faults: a busy machine must not fail these tests.
 #include "scenario/Harness.h"
+#include "support/Watchdog.h"
 
+#include "link/ProtocolKS518_Ref.h"
 #include "platform/Keys.h"
 #include "ui/PELView.h"
 
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -173,6 +176,7 @@ protected:
         EXPECT_TRUE(WaitForWholeTraces(1, kRecoveryMs));
     }
 
+    std::optional<Watchdog> watchdog_; // outlives the program: one that cannot end fails the test
     QTemporaryDir folder_;
     std::unique_ptr<Harness> h_;
     std::unique_ptr<TraceCounter> counter_;
@@ -208,6 +212,47 @@ TEST_F(Robustness, ErrorReplies) {
 
 TEST_F(Robustness, LinkClosedAndReopened) {
     CheckFault(sim::Fault::ReopenLink);
+}
+
+// The board's end of the line closes while the program waits for a reply, then halfway
+// through a trace; each time the board is back at once on a new pseudo-terminal behind the
+// same link. The program finds it without spinning, and ends promptly right after a hang-up.
+TEST_F(Robustness, LineHungUpWhileWaitingAndWhileReading) {
+    watchdog_.emplace(std::chrono::seconds(100), "the hang-up scenario");
+    Launch(true);
+    if (HasFatalFailure())
+        return;
+    ASSERT_TRUE(WaitForWholeTraces(2, kRecoveryMs));
+    CThreadForPort& port = *h_->Frame().protocol;
+    const auto hangUpWhileWaiting = [&] {
+        const std::size_t sent = h_->Board().Received().size();
+        h_->Board().SetFault(sim::Fault::NoAnswer);
+        const bool waiting = h_->RunUntil([&] { return h_->Board().Received().size() > sent; }, 1000);
+        h_->Board().SetFault(sim::Fault::ReopenLink);
+        return waiting;
+    };
+    for (const bool whileReading : {false, true}) {
+        const QString device = h_->Board().DevicePath();
+        const std::uint64_t callsBefore = port.DeviceCalls();
+        QElapsedTimer window;
+        window.start();
+        if (whileReading)
+            h_->Board().SetFault(sim::Fault::HangUpInReply);
+        else
+            ASSERT_TRUE(hangUpWhileWaiting()) << "no frame left unanswered";
+        ASSERT_TRUE(h_->RunUntil([&] { return h_->Board().DevicePath() != device; }, 1000));
+        const qint64 since = counter_->clock.elapsed();
+        ASSERT_TRUE(h_->RunUntil([&] { return counter_->NthAfter(since, 2) >= 0; }, 3000)) << "no traces after";
+        // Reading a reply takes a few calls per 10 bytes, at most 11.5 bytes a millisecond.
+        const std::uint64_t calls = port.DeviceCalls() - callsBefore;
+        std::printf("[ hang-up %s ] %llu calls on the device in %lld ms\n", whileReading ? "in reply" : "waiting ",
+                    static_cast<unsigned long long>(calls), static_cast<long long>(window.elapsed()));
+        EXPECT_LT(calls, static_cast<std::uint64_t>(5 * window.elapsed())) << "the worker spins";
+    }
+    ASSERT_TRUE(hangUpWhileWaiting());
+    const Watchdog promptly(std::chrono::seconds(10), "ending the program right after a hang-up");
+    h_->Doc().RemoveView(counter_.get());
+    h_.reset();
 }
 
 TEST_F(Robustness, BoardSwitchedOnAfterTheProgram) {

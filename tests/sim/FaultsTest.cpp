@@ -38,7 +38,8 @@ TEST(Faults, NamesRoundTrip) {
                                       {"cut", sim::Fault::CutReply},
                                       {"no-task", sim::Fault::NoTaskInsteadOfTrace},
                                       {"reopen", sim::Fault::ReopenLink},
-                                      {"error", sim::Fault::ErrorInsteadOfTrace}}) {
+                                      {"error", sim::Fault::ErrorInsteadOfTrace},
+                                      {"hang-up", sim::Fault::HangUpInReply}}) {
         EXPECT_EQ(sim::FaultFromName(QLatin1String(name)), fault) << name;
         EXPECT_EQ(sim::FaultName(fault), QLatin1String(name));
     }

@@ -8,6 +8,10 @@
 #include <unistd.h>
 
 PtyPeer::PtyPeer() {
+    Open();
+}
+
+void PtyPeer::Open() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
         return;
@@ -25,10 +29,22 @@ PtyPeer::PtyPeer() {
 }
 
 PtyPeer::~PtyPeer() {
+    HangUp();
+}
+
+void PtyPeer::HangUp() {
     if (slaveKeeper_ >= 0)
         ::close(slaveKeeper_);
     if (master_ >= 0)
         ::close(master_);
+    slaveKeeper_ = master_ = -1;
+    buffered_.clear();
+}
+
+bool PtyPeer::Renew() {
+    HangUp();
+    Open();
+    return IsValid();
 }
 
 bool PtyPeer::Fill(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds slice) {

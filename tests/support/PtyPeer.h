@@ -25,7 +25,14 @@ public:
     QByteArray ReadAvailable(std::chrono::milliseconds within);
     bool Write(const QByteArray& bytes);
 
+    // The far end closes, as when a USB adapter is pulled: the program's side is hung up.
+    void HangUp();
+    // A new pseudo-terminal with a new slave path, as when the board comes back.
+    bool Renew();
+
 private:
+    void Open();
+
     // Reads what the master side holds now into the buffer; when nothing is there, waits
     // up to `slice` (never past `deadline`) for more. False once the deadline has passed
     // with nothing read.
