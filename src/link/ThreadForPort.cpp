@@ -6,7 +6,9 @@
 #include <QEvent>
 #include <QTimerEvent>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 namespace {
 
@@ -52,13 +54,17 @@ bool CThreadForPort::Open(const QString& portPath, int baudRate, int byteSize, i
 bool CThreadForPort::TryOpenPort() {
     const bool opened = port_.Open(portPath_, baudRate_, byteSize_, parity_, stopBits_);
     portOpen_.store(opened);
-    if (!opened && !openFailureReported_) {
-        platform::Trace("Open port %s failed\n", qUtf8Printable(portPath_));
-        openFailureReported_ = true;
+    if (opened) {
+        reportedOpenError_ = 0;
+        return true;
     }
-    if (opened)
-        openFailureReported_ = false;
-    return opened;
+    const int error = port_.OpenError();
+    if (error != reportedOpenError_) {
+        platform::Trace("Open port %s failed: %s\n", qUtf8Printable(portPath_),
+                        error == EBUSY ? "device busy" : std::strerror(error));
+        reportedOpenError_ = error;
+    }
+    return false;
 }
 
 int CThreadForPort::RegisterCommand(std::uint16_t id, Builder builder, Parser parser) {

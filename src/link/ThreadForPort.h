@@ -34,8 +34,9 @@ public:
     explicit CThreadForPort(QObject* parent = nullptr);
     ~CThreadForPort() override;
 
-    // Opens the device and starts the worker. A device that cannot be opened is
-    // reported once in the debug trace and tried again every second by the worker.
+    // Opens the device and starts the worker. A device that cannot be opened, or that
+    // another program holds, is reported once in the debug trace (again when the reason
+    // changes) and tried again every second by the worker.
     virtual bool Open(const QString& portPath, int baudRate, int byteSize, int parity, int stopBits, int busySleepMs,
                       int idleSleepMs);
     int RegisterCommand(std::uint16_t id, Builder builder, Parser parser);
@@ -112,7 +113,7 @@ private:
     int parity_ = 0;
     int stopBits_ = 0;
     std::atomic<bool> portOpen_{false};
-    bool openFailureReported_ = false;                      // the worker's
+    int reportedOpenError_ = 0;                             // the worker's
     std::chrono::steady_clock::time_point nextOpenAttempt_; // the worker's
     qsizetype longestReply_ = 64 * 1024;
 

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -56,13 +58,25 @@ SerialPort::~SerialPort() {
 bool SerialPort::Open(const QString& path, int baudRate, int byteSize, int parity, int stopBits) {
     Close();
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    termios settings{};
-    if (::tcgetattr(fd, &settings) != 0) {
-        ::close(fd);
+    if (fd < 0) {
+        openError_ = errno; // EBUSY when another program holds it exclusively
         return false;
     }
+    const auto fail = [this, fd](int error) {
+        openError_ = error;
+        ::close(fd);
+        return false;
+    };
+    // Two locks: the terminal's own exclusive mode keeps out every program without the
+    // superuser's rights (a service probing serial ports), and the advisory lock keeps out
+    // those that ask for it, a second instance of this program among them, with any rights.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return fail(errno);
+    termios settings{};
+    if (::tcgetattr(fd, &settings) != 0)
+        return fail(errno);
     ::cfmakeraw(&settings);
     ::cfsetispeed(&settings, BaudConstant(baudRate));
     ::cfsetospeed(&settings, BaudConstant(baudRate));
@@ -78,17 +92,19 @@ bool SerialPort::Open(const QString& path, int baudRate, int byteSize, int parit
     // so that a read of 0 bytes can only mean the end of the line: a hang-up.
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
-    if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
-        ::close(fd);
-        return false;
-    }
+    if (::tcsetattr(fd, TCSANOW, &settings) != 0)
+        return fail(errno);
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
+    openError_ = 0;
     return true;
 }
 
 void SerialPort::Close() {
     if (fd_ >= 0) {
+        // The exclusive mode belongs to the terminal, not to this descriptor: it would
+        // outlive the close while anybody else keeps the terminal open.
+        ::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
     }

@@ -28,7 +28,10 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
 
     // parity: 0 none, 1 odd, 2 even; stopBits: 0 one, 2 two (the platform's codes).
+    // The device is held exclusively: no second program can open it and take reply bytes.
+    // False when it cannot be opened; OpenError() then tells why (EBUSY: held by another).
     bool Open(const QString& path, int baudRate, int byteSize, int parity, int stopBits);
+    int OpenError() const { return openError_; }
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
 
@@ -59,6 +62,7 @@ private:
 
     int fd_ = -1;
     int abortFd_ = -1;
+    int openError_ = 0;
     std::atomic<bool> shutdown_{false};
     std::atomic<std::uint64_t> deviceCalls_{0};
 };

@@ -4,6 +4,7 @@
 #include "link/ProtocolKS518_Ref.h"
 #include "sim/SymbolicLink.h"
 #include "support/PtyPeer.h"
+#include "support/TraceCapture.h"
 #include "support/Watchdog.h"
 
 #include <QCoreApplication>
@@ -11,8 +12,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
 
@@ -371,4 +375,27 @@ TEST_F(PortLink, ABurstLongerThanAnyReplyIsDropped) {
     ASSERT_TRUE(WaitFor([&] { return recorder_.Count(hint::kIdentification) > 0; }));
     EXPECT_EQ(doc_->inParams.identification, QStringLiteral("board"));
     EXPECT_EQ(recorder_.Count(hint::kIdentification), 1);
+}
+
+// While the program holds the board's device, no second program can take its reply bytes;
+// the other program's worker reports the busy device and opens it once it is free.
+TEST_F(PortLink, TheDeviceIsHeldExclusively) {
+    Connect();
+    ASSERT_TRUE(port_->IsPortOpen());
+    const int other = ::open(peer_.SlavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (other >= 0) { // the superuser may open an exclusive terminal all the same
+        int exclusive = 0;
+        EXPECT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 1);
+        ::close(other);
+    } else {
+        EXPECT_EQ(errno, EBUSY);
+    }
+    TraceCapture trace;
+    CProtocolKS518_Ref second(doc_.get());
+    EXPECT_FALSE(second.Open(peer_.SlavePath(), 115200, 8, 0, 0, 10, 10));
+    EXPECT_EQ(trace.lines().filter(QStringLiteral("failed: device busy")).size(), 1)
+        << qUtf8Printable(trace.lines().join(QString()));
+    port_.reset();
+    EXPECT_TRUE(WaitFor([&] { return second.IsPortOpen(); }, 5000));
 }
