@@ -109,10 +109,12 @@ bool CThreadForPort::RefuseCommand(std::uint16_t) {
 }
 
 int CThreadForPort::Stop() {
+    // The flag is read under the lock: the worker sets it while it takes the current frame,
+    // and a frame taken just before is on its way, its reply to be discarded.
+    std::lock_guard lock(taskLock_);
     if (inProgress_.load())
         abort_ = true;
     inProgress_.store(false);
-    std::lock_guard lock(taskLock_);
     pending_.Clear();
     pendingCount_.store(0);
     currentCommand_ = 0;

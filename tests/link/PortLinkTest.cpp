@@ -31,13 +31,20 @@ public:
     std::vector<long> hints;
 };
 
+// The port with its task lock in reach, so that a test can hold the worker at the lock.
+class LockablePort : public CProtocolKS518_Ref {
+public:
+    using CProtocolKS518_Ref::CProtocolKS518_Ref;
+    std::recursive_mutex& TaskLock() { return taskLock_; }
+};
+
 class PortLink : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(home_.isValid());
         ASSERT_TRUE(peer_.IsValid());
         doc_ = std::make_unique<CPELDoc>(home_.path() + QLatin1Char('/'));
-        port_ = std::make_unique<CProtocolKS518_Ref>(doc_.get());
+        port_ = std::make_unique<LockablePort>(doc_.get());
         doc_->AddView(&recorder_);
     }
 
@@ -77,7 +84,7 @@ protected:
     QTemporaryDir home_;
     PtyPeer peer_;
     std::unique_ptr<CPELDoc> doc_;
-    std::unique_ptr<CProtocolKS518_Ref> port_;
+    std::unique_ptr<LockablePort> port_;
     HintRecorder recorder_;
 };
 
@@ -398,4 +405,29 @@ TEST_F(PortLink, TheDeviceIsHeldExclusively) {
         << qUtf8Printable(trace.lines().join(QString()));
     port_.reset();
     EXPECT_TRUE(WaitFor([&] { return second.IsPortOpen(); }, 5000));
+}
+
+// A key stops acquisition just as the worker takes the current frame: the frame goes out,
+// and its reply must not be taken as the answer to the command queued next.
+TEST_F(PortLink, AFrameTakenDuringAStopIsNotAnsweredForTheNextCommand) {
+    Connect();
+    std::thread key;
+    {
+        const std::lock_guard held(port_->TaskLock());
+        Queue(hint::kQueueReset);
+        std::this_thread::sleep_for(300ms); // the worker is at the lock, taking the frame
+        key = std::thread([&] { port_->Stop(); });
+        std::this_thread::sleep_for(300ms); // and the key's Stop behind it
+    }
+    key.join();
+    doc_->SetOutParams('Y');
+    Queue(hint::kQueueTask);
+    auto frame = NextFrame();
+    if (frame && frame->toHex(' ') == QByteArray("52 02")) {
+        ASSERT_TRUE(peer_.Write(kOk)); // the stopped frame's reply
+        frame = NextFrame();
+    }
+    ASSERT_TRUE(frame.has_value()) << "the task never went out";
+    EXPECT_EQ(frame->toHex(' '), CProtocolKS518_Ref::BuildTaskFrame(doc_->outParams).toHex(' '));
+    EXPECT_FALSE(port_->IsRunning()) << "an earlier reply was taken for the task's";
 }
