@@ -8,11 +8,13 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace platform {
@@ -99,50 +101,52 @@ int OpenRegular(int folderFd, const QByteArray& path, struct stat& info) {
     return fd;
 }
 
-// Reads up to `maxBytes` from `fd` into `contents` and closes it.
-bool ReadUpTo(int fd, qint64 maxBytes, QByteArray& contents) {
-    QByteArray bytes;
+// Reads `fd` a chunk at a time, up to `maxBytes`, handing each chunk to `sink` (false
+// stops), and closes it. False when a read failed or the sink refused a chunk.
+template <typename Sink> bool ReadChunks(int fd, qint64 maxBytes, Sink&& sink) {
     char buffer[65536];
-    while (bytes.size() < maxBytes) {
-        const auto wanted = static_cast<std::size_t>(std::min<qint64>(sizeof buffer, maxBytes - bytes.size()));
+    qint64 total = 0;
+    bool whole = true;
+    while (total < maxBytes) {
+        const auto wanted = static_cast<std::size_t>(std::min<qint64>(sizeof buffer, maxBytes - total));
         const ssize_t got = ::read(fd, buffer, wanted);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
             Fail();
-            ::close(fd);
-            return false;
+            whole = false;
+            break;
         }
         if (got == 0)
             break;
-        bytes.append(buffer, got);
+        if (!sink(buffer, got)) {
+            whole = false;
+            break;
+        }
+        total += got;
     }
     ::close(fd);
+    return whole;
+}
+
+// Reads up to `maxBytes` from `fd` into `contents` and closes it.
+bool ReadUpTo(int fd, qint64 maxBytes, QByteArray& contents) {
+    QByteArray bytes;
+    if (!ReadChunks(fd, maxBytes, [&](const char* chunk, ssize_t size) {
+            bytes.append(chunk, size);
+            return true;
+        }))
+        return false;
     contents = std::move(bytes);
     return true;
 }
 
 // Copies what `fd` holds into `out` a chunk at a time, closes `fd` and commits `out`.
 bool CopyChunks(int fd, AtomicFile& out) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            Fail();
-            ::close(fd);
-            return false;
-        }
-        if (got == 0)
-            break;
-        if (!out.Write(buffer, static_cast<std::size_t>(got))) {
-            ::close(fd);
-            return false;
-        }
-    }
-    ::close(fd);
-    return out.Commit();
+    return ReadChunks(
+               fd, std::numeric_limits<qint64>::max(),
+               [&](const char* chunk, ssize_t size) { return out.Write(chunk, static_cast<std::size_t>(size)); }) &&
+           out.Commit();
 }
 
 bool SyncFolderOf(const QByteArray& path) {
@@ -320,24 +324,7 @@ bool ReadWholeFile(const QString& path, QByteArray& contents) {
         ::close(fd);
         return false;
     }
-    QByteArray bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            Fail();
-            ::close(fd);
-            return false;
-        }
-        if (got == 0)
-            break;
-        bytes.append(buffer, got);
-    }
-    ::close(fd);
-    contents = std::move(bytes);
-    return true;
+    return ReadUpTo(fd, std::numeric_limits<qint64>::max(), contents);
 }
 
 bool ReadFileStart(const QString& path, qint64 maxBytes, QByteArray& contents) {
