@@ -84,11 +84,14 @@ TEST(ReflectogramFile, ReadsLongFilesAndTrailingBytesAsTheInstrumentDoes) {
     const std::uint8_t* decoded = nullptr;
 
     // More samples than the buffer holds: the first 8000 are kept, whatever follows them.
-    ASSERT_TRUE(reflectogram::Decode(reflectogram::Encode(SomeHeader(8100), samples.data()) + "tail", header, decoded));
+    // (The decoded samples point into the bytes, which therefore outlive each check.)
+    const QByteArray longFile = reflectogram::Encode(SomeHeader(8100), samples.data()) + "tail";
+    ASSERT_TRUE(reflectogram::Decode(longFile, header, decoded));
     EXPECT_EQ(header.sampleCount, 8000);
     EXPECT_EQ(decoded[7999], 7999 % 253);
 
-    ASSERT_TRUE(reflectogram::Decode(reflectogram::Encode(SomeHeader(300), samples.data()) + "tail", header, decoded));
+    const QByteArray trailing = reflectogram::Encode(SomeHeader(300), samples.data()) + "tail";
+    ASSERT_TRUE(reflectogram::Decode(trailing, header, decoded));
     EXPECT_EQ(header.sampleCount, 300);
     EXPECT_EQ(decoded[299], 299 % 253);
 
