@@ -8,7 +8,6 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <limits>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -141,8 +140,17 @@ bool ReadUpTo(int fd, qint64 maxBytes, QByteArray& contents) {
     return true;
 }
 
-// Copies what `fd` holds into `out` a chunk at a time, closes `fd` and commits `out`.
-bool CopyChunks(int fd, AtomicFile& out) {
+// Copies the regular file `from` into `out`, a chunk at a time, once `openOut` has opened
+// `out`; `out` is committed only when every chunk went in.
+template <typename OpenOut> bool CopyRegular(const QString& from, AtomicFile& out, OpenOut&& openOut) {
+    struct stat info {};
+    const int fd = OpenRegular(AT_FDCWD, Native(from), info);
+    if (fd < 0)
+        return false;
+    if (!openOut()) {
+        ::close(fd);
+        return false;
+    }
     return ReadChunks(
                fd, std::numeric_limits<qint64>::max(),
                [&](const char* chunk, ssize_t size) { return out.Write(chunk, static_cast<std::size_t>(size)); }) &&
@@ -252,16 +260,8 @@ bool CopyFile(const QString& from, const QString& to, bool failIfExists) {
         lastError = EEXIST;
         return false;
     }
-    struct stat info {};
-    const int fd = OpenRegular(AT_FDCWD, Native(from), info);
-    if (fd < 0)
-        return false;
     AtomicFile out;
-    if (!out.Open(to)) {
-        ::close(fd);
-        return false;
-    }
-    return CopyChunks(fd, out);
+    return CopyRegular(from, out, [&] { return out.Open(to); });
 }
 
 bool CreateFolder(const QString& path) {
@@ -465,16 +465,8 @@ bool Folder::ReadFile(const QString& name, qint64 maxBytes, QByteArray& contents
 }
 
 bool Folder::CopyIn(const QString& sourcePath, const QString& name) const {
-    struct stat info {};
-    const int fd = OpenRegular(AT_FDCWD, Native(sourcePath), info);
-    if (fd < 0)
-        return false;
     AtomicFile out;
-    if (!out.OpenIn(*this, name)) {
-        ::close(fd);
-        return false;
-    }
-    return CopyChunks(fd, out);
+    return CopyRegular(sourcePath, out, [&] { return out.OpenIn(*this, name); });
 }
 
 int Folder::RemoveLeftoverTemporaries() const {
