@@ -19,7 +19,9 @@ struct Reflection {
     double amplitude = 0;   // converter steps above the level before the edge, signed
     double noiseRatio = 0;  // |amplitude| / noise
     bool major = false;     // stands far above the noise
-    bool likelyEnd = false; // the furthest major reflection: the line's end or the fault
+    bool likelyEnd = false; // the line's end or the worst fault: where to send the crew
+    int repeatOf = 0;       // 1-based number of the earlier event this one repeats (the pulse
+                            // bouncing between it and the instrument), 0 when it is an event of its own
 };
 
 struct EventReport {

@@ -11,6 +11,7 @@
 #include <QImageWriter>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -278,6 +279,17 @@ QString SizeInDecibels(double amplitude, const analysis::EventReport& report) {
     return (report.launchClipped ? QStringLiteral("<=") : QString()) + Number(decibels, 1);
 }
 
+// What an event is to the crew: the likely end or fault, a repeat echo, or a major event.
+QString EventRemark(const analysis::Reflection& reflection) {
+    if (reflection.likelyEnd)
+        return QStringLiteral("<- likely end or fault");
+    if (reflection.repeatOf > 0)
+        return QStringLiteral("repeat of #%1").arg(reflection.repeatOf);
+    if (reflection.major)
+        return QStringLiteral("major");
+    return {};
+}
+
 int Events(const QStringList& words, QTextStream& out, QTextStream& err) {
     const auto arguments = Parse(words, {QStringLiteral("--vf"), QStringLiteral("--v2")}, err);
     if (!arguments || arguments->files.isEmpty()) {
@@ -309,11 +321,7 @@ int Events(const QStringList& words, QTextStream& out, QTextStream& err) {
         for (const analysis::Reflection& reflection : report.reflections) {
             const QString kind = reflection.sign > 0 ? QStringLiteral("higher (open, break)")
                                                      : QStringLiteral("lower (short, wet, insulation)");
-            QString mark;
-            if (reflection.likelyEnd)
-                mark = QStringLiteral("  <- likely end or fault");
-            else if (reflection.major)
-                mark = QStringLiteral("  major");
+            const QString mark = EventRemark(reflection);
             out << QStringLiteral("%1  %2  %3     %4  %5  %6  %7")
                        .arg(++number, 2)
                        .arg(Number(distance.Metres(reflection.sample), 2), 11)
@@ -322,8 +330,11 @@ int Events(const QStringList& words, QTextStream& out, QTextStream& err) {
                        .arg(Number(reflection.amplitude, 1), 11)
                        .arg(Number(reflection.noiseRatio, 1), 7)
                        .arg(SizeInDecibels(reflection.amplitude, report), 12)
-                << mark << "\n";
+                << (mark.isEmpty() ? QString() : QStringLiteral("  ") + mark) << "\n";
         }
+        if (std::none_of(report.reflections.begin(), report.reflections.end(),
+                         [](const analysis::Reflection& r) { return r.likelyEnd; }))
+            out << "no event stands out: no likely end or fault is marked\n";
         out << "\n";
     }
     return allLoaded ? kDone : kSomeFilesFailed;
