@@ -23,8 +23,8 @@ Reply Immediate(const QByteArray& bytes) {
 } // namespace
 
 BoardModel::BoardModel(Scenario scenario)
-    : scenario_(std::move(scenario)), cables_{CableModel(scenario_.lines[0], scenario_.pairSplit),
-                                              CableModel(scenario_.lines[1], scenario_.pairSplit)},
+    : scenario_(std::move(scenario)), cables_{CableModel(scenario_.lines[0], scenario_.pairSplit, scenario_.launch),
+                                              CableModel(scenario_.lines[1], scenario_.pairSplit, scenario_.launch)},
       random_(SeededRandom(scenario_.seed)) {}
 
 QByteArray BoardModel::Identification() {
@@ -66,7 +66,8 @@ std::optional<Reply> BoardModel::Handle(const QByteArray& frame) {
 }
 
 Reply BoardModel::Trace(const Task& task) {
-    const ReceiverSettings settings{task.PulseWidthNs(), task.averaging, task.gainCode, scenario_.noise};
+    const ReceiverSettings settings{task.PulseWidthNs(), task.averaging, task.gainCode, scenario_.noise,
+                                    scenario_.receiver};
     const SampleWindow window = WindowOf(task);
     const std::vector<MeasuredLine> lines = MeasuredLines(task);
 

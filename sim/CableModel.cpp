@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <numbers>
+#include <numeric>
 
 namespace sim {
 
@@ -12,6 +14,11 @@ constexpr double kLightMetresPerNs = 0.3;
 constexpr double kNepersPerDb = 1.0 / (20.0 / std::numbers::ln10);
 constexpr double kReferenceHz = 1e6;
 constexpr double kEpsilonMetres = 1e-6;
+// Repeat echoes: at most this many passes, and none below this share of the launch.
+constexpr int kMaxPasses = 4;
+constexpr double kLeastRepeat = 1e-5;
+// How much a mismatched output adds to the launch's recovery tail, per unit of |rho|.
+constexpr double kRecoveryPerMismatch = 3.0;
 
 // Impedance of the line at `x` metres: the cable's own, changed by lasting steps (a splice
 // of no length, the split pair beyond the split) and overridden inside sections
@@ -131,7 +138,39 @@ double DispersionNs(double roundTripKm, double attenuationDbPerKm) {
     return a * a / 4.0 * 1e9;
 }
 
-double PulseResponse(double timeNs, double widthNs, double smoothingNs) {
+EdgeShape::EdgeShape(double riseNs, double overshoot) {
+    if (!(riseNs > 0))
+        return;
+    // Damping from the overshoot of a second-order step response; a tiny overshoot is
+    // nearly critical damping.
+    const double logShare = std::log(std::clamp(overshoot, 1e-4, 0.9));
+    damping_ = std::min(0.9, -logShare / std::sqrt(std::numbers::pi * std::numbers::pi + logShare * logShare));
+    // The usual fit of the 10-90 % rise time of a second-order step response.
+    naturalRadPerNs_ = (1.0 - 0.4167 * damping_ + 2.917 * damping_ * damping_) / riseNs;
+}
+
+double EdgeShape::Step(double timeNs, double smoothingNs) const {
+    if (timeNs <= 0.0)
+        return 0.0;
+    using Complex = std::complex<double>;
+    const double wn = naturalRadPerNs_;
+    const Complex p1(-damping_ * wn, wn * std::sqrt(1.0 - damping_ * damping_));
+    const Complex p2 = std::conj(p1);
+    if (smoothingNs <= 0.0) {
+        const Complex residue = wn * wn / (p1 * (p1 - p2)) * std::exp(p1 * timeNs);
+        return 1.0 + 2.0 * residue.real();
+    }
+    // Partial fractions of wn^2 / ((s - p1)(s - p2)) * (1 / tau) / (s - p3) / s.
+    const double p3 = -1.0 / smoothingNs;
+    const double gain = wn * wn / smoothingNs;
+    const Complex complexPart = gain / (p1 * (p1 - p2) * (p1 - p3)) * std::exp(p1 * timeNs);
+    const double realPart = (gain / (p3 * (p3 - p1) * (p3 - p2))).real() * std::exp(p3 * timeNs);
+    return 1.0 + 2.0 * complexPart.real() + realPart;
+}
+
+double PulseResponse(double timeNs, double widthNs, double smoothingNs, const EdgeShape& shape) {
+    if (!shape.Ideal())
+        return shape.Step(timeNs, smoothingNs) - shape.Step(timeNs - widthNs, smoothingNs);
     if (timeNs <= 0.0)
         return 0.0;
     if (smoothingNs <= 0.0)
@@ -141,7 +180,12 @@ double PulseResponse(double timeNs, double widthNs, double smoothingNs) {
     return (1.0 - std::exp(-widthNs / smoothingNs)) * std::exp(-(timeNs - widthNs) / smoothingNs);
 }
 
-CableModel::CableModel(const Cable& cable, const std::optional<PairSplit>& pairSplit) {
+CableModel::CableModel(const Cable& cable, const std::optional<PairSplit>& pairSplit, const Launch& launch)
+    : shape_(launch.riseNs, launch.overshoot) {
+    const double output = cable.matching;
+    outputReflection_ = (output - cable.impedance) / (output + cable.impedance);
+    recovery_ = launch.recovery * (1.0 + kRecoveryPerMismatch * std::abs(outputReflection_));
+    recoveryNs_ = launch.recoveryNs;
     const ImpedanceProfile profile(cable, pairSplit);
     EchoCollector collector(cable);
     direct_.push_back({0.0, 1.0, kReceiverSmoothingNs});
@@ -172,6 +216,7 @@ CableModel::CableModel(const Cable& cable, const std::optional<PairSplit>& pairS
     collector.Add(cable.length, EndReflection(cable, profile.At(cable.length - kEpsilonMetres)), 0.0);
     std::vector<Echo> echoes = collector.Take();
     direct_.insert(direct_.end(), echoes.begin(), echoes.end());
+    AddRepeats(cable);
 
     if (pairSplit) {
         crosstalk_.push_back({0.0, pairSplit->nearCrosstalk, kReceiverSmoothingNs});
@@ -182,10 +227,59 @@ CableModel::CableModel(const Cable& cable, const std::optional<PairSplit>& pairS
     }
 }
 
+// An echo of amplitude a (relative to the launch, the round trip's losses included) comes
+// back to the output, is reflected there by rho and travels the same way again: after k
+// passes a^k rho^(k-1), k times as late and smoothed over k times the way.
+void CableModel::AddRepeats(const Cable& cable) {
+    if (outputReflection_ == 0.0)
+        return;
+    const std::size_t primaries = direct_.size();
+    for (std::size_t i = 1; i < primaries; ++i) {
+        const Echo echo = direct_[i];
+        const double distance = echo.delayNs * kLightMetresPerNs / (2.0 * cable.ku);
+        for (int pass = 2; pass <= kMaxPasses; ++pass) {
+            const double amplitude = std::pow(echo.amplitude, pass) * std::pow(outputReflection_, pass - 1);
+            if (std::abs(amplitude) < kLeastRepeat)
+                break;
+            const double smoothing =
+                kReceiverSmoothingNs + DispersionNs(2.0 * pass * distance / 1000.0, cable.attenuation);
+            direct_.push_back({pass * echo.delayNs, amplitude, smoothing, static_cast<int>(i), pass});
+        }
+    }
+    // In order of delay, each repeat still naming its source.
+    std::vector<std::size_t> order(direct_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return direct_[a].delayNs < direct_[b].delayNs; });
+    std::vector<int> place(direct_.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        place[order[k]] = static_cast<int>(k);
+    std::vector<Echo> sorted;
+    for (const std::size_t k : order) {
+        sorted.push_back(direct_[k]);
+        if (sorted.back().repeatOf >= 0)
+            sorted.back().repeatOf = place[static_cast<std::size_t>(sorted.back().repeatOf)];
+    }
+    direct_ = std::move(sorted);
+}
+
+double CableModel::LaunchRecovery(double timeNs, double pulseWidthNs) const {
+    // The coupling lets no steady level through: the pulse's top droops and, after it, the
+    // trace undershoots and comes back with the coupling's time constant.
+    if (recovery_ == 0.0 || timeNs <= 0.0)
+        return 0.0;
+    if (timeNs < pulseWidthNs)
+        return -recovery_ * (1.0 - std::exp(-timeNs / recoveryNs_));
+    return -recovery_ * (1.0 - std::exp(-pulseWidthNs / recoveryNs_)) *
+           std::exp(-(timeNs - pulseWidthNs) / recoveryNs_);
+}
+
 double CableModel::Signal(double timeNs, double pulseWidthNs, Path path) const {
     double sum = 0.0;
     for (const Echo& echo : Echoes(path))
-        sum += echo.amplitude * PulseResponse(timeNs - echo.delayNs, pulseWidthNs, echo.smoothingNs);
+        sum += echo.amplitude * PulseResponse(timeNs - echo.delayNs, pulseWidthNs, echo.smoothingNs, shape_);
+    if (path == Path::Direct)
+        sum += LaunchRecovery(timeNs, pulseWidthNs);
     return sum;
 }
 

@@ -20,11 +20,15 @@ struct ReceiverSettings {
     int averaging = 1;
     int gainCode = 100;
     double noise = 0; // rms at the receiver input for one shot, relative to the launch amplitude
+    ReceiverTraits traits;
 };
 
 // Samples one line over a window: the noiseless signal, plus noise that averaging reduces
 // by 1 / sqrt(count), times the gain, rounded to signed 8-bit samples and clipped there.
-// Draws one noise value per sample from `random` when noise is not zero.
+// Draws one noise value per sample from `random` when noise is not zero; the traits draw
+// their own values only when they are set. With the traits: correlated noise (also reduced by
+// averaging), a slow baseline drift (not reduced), and a receiver that comes back from
+// clipping only slowly.
 QByteArray FormTrace(const CableModel& cable, Path path, const SampleWindow& window, const ReceiverSettings& settings,
                      std::mt19937& random);
 

@@ -163,6 +163,18 @@ std::optional<Cable> ReadCable(const QJsonValue& value, const QString& place, QS
     return cable;
 }
 
+// The object under `key`, if the root has one; anything else there is a mistake.
+std::optional<QJsonObject> ReadObject(const QJsonObject& root, const char* key, FieldReader& reader) {
+    if (!reader.Has(key) || !reader.Ok())
+        return std::nullopt;
+    const QJsonValue value = root.value(QLatin1String(key));
+    if (!value.isObject()) {
+        reader.Fail(key, QStringLiteral("an object is required"));
+        return std::nullopt;
+    }
+    return value.toObject();
+}
+
 } // namespace
 
 std::optional<Scenario> Scenario::FromJson(const QByteArray& json, QString* error) {
@@ -199,6 +211,24 @@ std::optional<Scenario> Scenario::FromJson(const QByteArray& json, QString* erro
                 return std::nullopt;
             scenario.pairSplit = pairSplit;
         }
+    }
+    if (const auto object = ReadObject(root, "launch", reader)) {
+        FieldReader launch(*object, QStringLiteral("launch"), error);
+        scenario.launch.riseNs = launch.Number("riseNs", 0, 1000, 0);
+        scenario.launch.overshoot = launch.Number("overshoot", 0, 0.6, 0);
+        scenario.launch.recovery = launch.Number("recovery", 0, 1, 0);
+        scenario.launch.recoveryNs = launch.Number("recoveryNs", 1, 1e6, scenario.launch.recoveryNs);
+        if (!launch.Ok())
+            return std::nullopt;
+    }
+    if (const auto object = ReadObject(root, "receiver", reader)) {
+        FieldReader receiver(*object, QStringLiteral("receiver"), error);
+        scenario.receiver.clipRecoveryNs = receiver.Number("clipRecoveryNs", 0, 1e6, 0);
+        scenario.receiver.correlatedNoise = receiver.Number("correlatedNoise", 0, 1, 0);
+        scenario.receiver.correlationNs = receiver.Number("correlationNs", 0.1, 1e6, scenario.receiver.correlationNs);
+        scenario.receiver.drift = receiver.Number("drift", 0, 1, 0);
+        if (!receiver.Ok())
+            return std::nullopt;
     }
     const QJsonValue lines = root.value(QLatin1String("lines"));
     if (reader.Ok() && (!lines.isArray() || lines.toArray().size() != 2))

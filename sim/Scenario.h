@@ -38,7 +38,8 @@ struct Cable {
     Termination termination = Termination::Open;
     double loadResistance = 0; // ohms, for Termination::Load
     std::vector<CableEvent> events;
-    int matching = 100; // the board's "matching" status byte for this line
+    int matching = 100; // the board's "matching" status byte for this line: its output resistance
+                        // in ohms (a line of another impedance sends repeat echoes back)
 
     bool operator==(const Cable&) const = default;
 };
@@ -53,9 +54,33 @@ struct PairSplit {
     bool operator==(const PairSplit&) const = default;
 };
 
+// The pulse the board sends. All zero: ideal rectangular edges and no recovery tail.
+struct Launch {
+    double riseNs = 0;        // 10-90 % rise (and fall) of its edges; 0: ideal edges
+    double overshoot = 0;     // share of an edge's height it overshoots by, then rings (0..0.6)
+    double recovery = 0;      // the coupling's recovery tail after the pulse, share of the launch
+                              // height on a matched line; a mismatched output makes it larger
+    double recoveryNs = 1500; // its time constant
+
+    bool operator==(const Launch&) const = default;
+};
+
+// What the board's receiver adds besides white noise. All zero: nothing.
+struct ReceiverTraits {
+    double clipRecoveryNs = 0;  // after a clipped stretch the receiver stays at its limit and
+                                // comes back with this time constant (longer after longer stretches)
+    double correlatedNoise = 0; // rms relative to the launch amplitude for one shot, not white:
+    double correlationNs = 20;  // each sample keeps exp(-dt / correlationNs) of the one before
+    double drift = 0;           // slow baseline wander, rms relative to the launch; averaging keeps it
+
+    bool operator==(const ReceiverTraits&) const = default;
+};
+
 struct Scenario {
     std::array<Cable, 2> lines;
     std::optional<PairSplit> pairSplit;
+    Launch launch;
+    ReceiverTraits receiver;
     double noise = 1.25e-3;            // receiver noise, rms, relative to the launch amplitude
     std::optional<std::uint32_t> seed; // reproducible noise when set
 
