@@ -213,7 +213,11 @@ void CLineChartCtrl::Draw(const ChartRect& rect) {
     }
     targetRect_ = rect;
 
-    DrawTraces(rect);
+    {
+        QPainter painter(&target_);
+        PreparePainter(painter);
+        DrawTraces(painter, rect);
+    }
     SaveStrips(rect);
     DrawCursors(rect);
 }
@@ -230,12 +234,34 @@ void CLineChartCtrl::DrawCursors(const ChartRect& rect) {
     }
     RestoreStrips(rect);
     SaveStrips(rect);
-    DrawCursorMarks(rect);
+    QPainter painter(&target_);
+    PreparePainter(painter);
+    DrawCursorMarks(painter, rect);
+}
+
+void CLineChartCtrl::Paint(QPainter& painter, const ChartRect& rect) const {
+    if (series_.empty()) {
+        return;
+    }
+    const CChartSeries& scale = *series_.front();
+    painter.save();
+    PreparePainter(painter);
+    PaintBackground(painter, rect, static_cast<double>(scale.maximum) - static_cast<double>(scale.minimum),
+                    scale.dataSize);
+    DrawTraces(painter, rect);
+    if (cursorsShown_) {
+        DrawCursorMarks(painter, rect);
+    }
+    painter.restore();
 }
 
 void CLineChartCtrl::RebuildBackground(const ChartRect& rect, double range, int count) {
     QPainter painter(&background_);
     PreparePainter(painter);
+    PaintBackground(painter, rect, range, count);
+}
+
+void CLineChartCtrl::PaintBackground(QPainter& painter, const ChartRect& rect, double range, int count) const {
     painter.setFont(labelFont_);
     painter.fillRect(QRect(rect.left, rect.top, rect.Width(), rect.Height()), ColorFromRef(kBackgroundColor));
     painter.setBackgroundMode(Qt::TransparentMode);
@@ -243,7 +269,7 @@ void CLineChartCtrl::RebuildBackground(const ChartRect& rect, double range, int 
     DrawVerticalGrid(painter, rect, count);
 }
 
-void CLineChartCtrl::DrawHorizontalGrid(QPainter& painter, const ChartRect& rect, double range) {
+void CLineChartCtrl::DrawHorizontalGrid(QPainter& painter, const ChartRect& rect, double range) const {
     const ChartRect plot = chart::PlotArea(rect);
     const int height = plot.Height();
     const int centre = rect.top + kPlotMargin + Trunc(height / 2.0);
@@ -269,7 +295,7 @@ void CLineChartCtrl::DrawHorizontalGrid(QPainter& painter, const ChartRect& rect
     }
 }
 
-void CLineChartCtrl::DrawVerticalGrid(QPainter& painter, const ChartRect& rect, int count) {
+void CLineChartCtrl::DrawVerticalGrid(QPainter& painter, const ChartRect& rect, int count) const {
     const ChartRect plot = chart::PlotArea(rect);
     const double increment = plot.Width() * horizontalStep_ / count;
     const double start = plot.left + firstColumn_;
@@ -311,10 +337,8 @@ void CLineChartCtrl::DrawVerticalGrid(QPainter& painter, const ChartRect& rect, 
     }
 }
 
-void CLineChartCtrl::DrawTraces(const ChartRect& rect) {
+void CLineChartCtrl::DrawTraces(QPainter& painter, const ChartRect& rect) const {
     const ChartRect plot = chart::PlotArea(rect);
-    QPainter painter(&target_);
-    PreparePainter(painter);
     std::vector<QPoint> points;
     for (const auto& series : series_) {
         if (series->hidden || series->data == nullptr || series->dataSize < 2) {
@@ -346,12 +370,10 @@ void CLineChartCtrl::SaveStrips(const ChartRect& rect) {
     }
 }
 
-void CLineChartCtrl::DrawCursorMarks(const ChartRect& rect) {
+void CLineChartCtrl::DrawCursorMarks(QPainter& painter, const ChartRect& rect) const {
     const std::size_t active = activeCursor_ == 1 ? 0 : 1;
     const std::size_t inactive = 1 - active;
 
-    QPainter painter(&target_);
-    PreparePainter(painter);
     // The inactive cursor's line goes on top when both share a column.
     for (std::size_t cursor : {active, inactive}) {
         const int x = cursorColumns_[cursor] + kCursorInset;

@@ -134,16 +134,21 @@ public:
     // since the picture and the saved strips belong to the old one.
     void DrawCursors(const ChartRect& rect);
     void DrawCursors(const QRect& rect) { DrawCursors(ChartRect::FromQRect(rect)); }
+    // The whole chart (grid, labels, traces and the cursors when shown) painted straight
+    // onto another device, a report page say, with no cached pictures; the painter's
+    // transform places and scales it. Needs no buffers.
+    void Paint(QPainter& painter, const ChartRect& rect) const;
 
 private:
     CChartSeries* SeriesAt(int index);
     void RebuildBackground(const ChartRect& rect, double range, int count);
-    void DrawHorizontalGrid(QPainter& painter, const ChartRect& rect, double range);
-    void DrawVerticalGrid(QPainter& painter, const ChartRect& rect, int count);
-    void DrawTraces(const ChartRect& rect);
+    void PaintBackground(QPainter& painter, const ChartRect& rect, double range, int count) const;
+    void DrawHorizontalGrid(QPainter& painter, const ChartRect& rect, double range) const;
+    void DrawVerticalGrid(QPainter& painter, const ChartRect& rect, int count) const;
+    void DrawTraces(QPainter& painter, const ChartRect& rect) const;
     void RestoreStrips(const ChartRect& rect);
     void SaveStrips(const ChartRect& rect);
-    void DrawCursorMarks(const ChartRect& rect);
+    void DrawCursorMarks(QPainter& painter, const ChartRect& rect) const;
 
     std::vector<std::unique_ptr<CChartSeries>> series_;
     bool backgroundOn_ = true;
