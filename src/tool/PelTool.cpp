@@ -4,11 +4,16 @@
 #include "analysis/StoredTrace.h"
 #include "document/ParamTables.h"
 #include "platform/Files.h"
+#include "tool/PelReport.h"
 #include "tool/TraceChart.h"
+#include "tool/TraceText.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -20,13 +25,16 @@ namespace tool {
 
 namespace {
 
-constexpr double kHalfLightSpeed = 150.0; // m/µs: V/2 = 150 / КУ
 constexpr QSize kDefaultChartSize{640, 480};
 
-// The command line after the command's name: files, and options with one value each.
+// The command line after the command's name: files, options with one value each, and
+// flags.
 struct Arguments {
     QStringList files;
     std::multimap<QString, QString> options;
+    QStringList flags;
+
+    bool Flag(const QString& name) const { return flags.contains(name); }
 
     std::optional<QString> Option(const QString& name) const {
         const auto it = options.find(name);
@@ -40,11 +48,16 @@ struct Arguments {
     }
 };
 
-std::optional<Arguments> Parse(const QStringList& words, const QStringList& allowed, QTextStream& err) {
+std::optional<Arguments> Parse(const QStringList& words, const QStringList& allowed, QTextStream& err,
+                               const QStringList& allowedFlags = {}) {
     Arguments arguments;
     for (int i = 0; i < words.size(); ++i) {
         const QString& word = words[i];
         if (word.startsWith(QLatin1Char('-')) && word.size() > 1) {
+            if (allowedFlags.contains(word)) {
+                arguments.flags.append(word);
+                continue;
+            }
             if (!allowed.contains(word)) {
                 err << "pel-tool: unknown option " << word << "\n";
                 return std::nullopt;
@@ -88,30 +101,25 @@ bool ReadVelocity(const Arguments& arguments, QTextStream& err, std::optional<do
     return true;
 }
 
-QString Number(double value, int decimals) {
-    return QString::number(value, 'f', decimals);
-}
-
-QString PulseText(int widthNs) {
-    return QStringLiteral("%1 ns").arg(widthNs);
-}
-
-// Loads the files the arguments name; reports the ones that cannot be used.
-std::vector<analysis::StoredTrace> LoadAll(const QStringList& names, QTextStream& err, bool* allLoaded) {
+// Reads the files the arguments name; tells on `err` of arguments that name none.
+std::vector<LoadedTrace> LoadEach(const QStringList& names, QTextStream& err, bool* allLoaded) {
     QStringList errors;
-    const QStringList paths = analysis::ExpandPaths(names, &errors);
-    *allLoaded = errors.isEmpty();
+    std::vector<LoadedTrace> files = LoadTraces(names, &errors);
     for (const QString& error : errors)
         err << "pel-tool: " << error << "\n";
+    *allLoaded = errors.isEmpty() && std::all_of(files.begin(), files.end(),
+                                                 [](const LoadedTrace& file) { return file.trace.has_value(); });
+    return files;
+}
+
+// The files the arguments name that can be used; the others are reported.
+std::vector<analysis::StoredTrace> LoadAll(const QStringList& names, QTextStream& err, bool* allLoaded) {
     std::vector<analysis::StoredTrace> traces;
-    for (const QString& path : paths) {
-        QString error;
-        if (auto trace = analysis::LoadStoredTrace(path, &error)) {
-            traces.push_back(std::move(*trace));
-        } else {
-            err << path << ": " << error << "\n";
-            *allLoaded = false;
-        }
+    for (LoadedTrace& file : LoadEach(names, err, allLoaded)) {
+        if (file.trace)
+            traces.push_back(std::move(*file.trace));
+        else
+            err << file.path << ": " << file.error << "\n";
     }
     return traces;
 }
@@ -125,39 +133,104 @@ bool WriteOut(const QString& path, const QByteArray& bytes, QTextStream& err) {
     return true;
 }
 
-QString HeaderSummary(const analysis::StoredTrace& trace) {
-    const double ku = trace.KU();
-    return QStringLiteral("range %1 m  pulse %2  averaging %3  gain %4  matching %5  KU %6  V/2 %7 m/us")
-        .arg(trace.RangeMetres())
-        .arg(PulseText(static_cast<int>(trace.PulseNs())))
-        .arg(trace.AverageCount())
-        .arg(trace.header.gain)
-        .arg(trace.header.matching)
-        .arg(Number(ku, 3))
-        .arg(Number(kHalfLightSpeed / ku, 1));
+QString FileName(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+// A figure as the text commands print it, so that the JSON holds the same numbers.
+double Printed(const QString& text) {
+    return text.toDouble();
+}
+
+QJsonObject HeaderJson(const LoadedTrace& file) {
+    QJsonObject object{{QStringLiteral("file"), FileName(file.path)}, {QStringLiteral("path"), file.path}};
+    if (!file.trace) {
+        object.insert(QStringLiteral("error"), file.error);
+        return object;
+    }
+    const analysis::StoredTrace& trace = *file.trace;
+    object.insert(QStringLiteral("range_m"), trace.RangeMetres());
+    object.insert(QStringLiteral("pulse_ns"), trace.PulseNs());
+    object.insert(QStringLiteral("averaging"), trace.AverageCount());
+    object.insert(QStringLiteral("gain"), static_cast<int>(trace.header.gain));
+    object.insert(QStringLiteral("matching"), static_cast<int>(trace.header.matching));
+    object.insert(QStringLiteral("ku"), Printed(Number(trace.KU(), 3)));
+    object.insert(QStringLiteral("v2_m_per_us"), Printed(Number(kHalfLightSpeed / trace.KU(), 1)));
+    object.insert(QStringLiteral("samples"), static_cast<int>(trace.header.sampleCount));
+    object.insert(QStringLiteral("storage_factor"), trace.StorageFactor());
+    object.insert(QStringLiteral("modified"), ModifiedText(trace));
+    return object;
+}
+
+QJsonValue OrNull(bool present, const QJsonValue& value) {
+    return present ? value : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject EventsJson(const LoadedTrace& file, std::optional<double> ku) {
+    QJsonObject object = HeaderJson(file);
+    if (!file.trace)
+        return object;
+    const TraceEvents events = FindTraceEvents(*file.trace, ku);
+    const analysis::EventReport& report = events.report;
+    object.insert(QStringLiteral("distance_ku"), Printed(Number(events.distance.KU(), 4)));
+    object.insert(QStringLiteral("noise_steps"), Printed(Number(report.noise, 2)));
+    object.insert(QStringLiteral("dead_zone_m"), Printed(Number(events.distance.Metres(report.deadZone), 2)));
+    object.insert(QStringLiteral("launch_steps"), Printed(Number(report.launchAmplitude, 0)));
+    object.insert(QStringLiteral("launch_clipped"), report.launchClipped);
+    QJsonArray list;
+    const std::vector<EventRow> rows = EventRows(events);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const EventRow& row = rows[i];
+        const analysis::Reflection& reflection = report.reflections[i];
+        const bool decibels = row.decibels != QLatin1String("-");
+        list.append(QJsonObject{
+            {QStringLiteral("number"), row.number},
+            {QStringLiteral("distance_m"), Printed(row.distance)},
+            {QStringLiteral("sign"), QString(row.sign)},
+            {QStringLiteral("impedance"), row.impedance},
+            {QStringLiteral("size_steps"), Printed(row.size)},
+            {QStringLiteral("x_noise"), Printed(row.noiseRatio)},
+            {QStringLiteral("db_to_launch"),
+             OrNull(decibels, Printed(QString(row.decibels).remove(QStringLiteral("<="))))},
+            {QStringLiteral("db_to_launch_upper_bound"), decibels && report.launchClipped},
+            {QStringLiteral("major"), reflection.major},
+            {QStringLiteral("likely_end"), reflection.likelyEnd},
+            {QStringLiteral("repeat_of"), OrNull(reflection.repeatOf > 0, reflection.repeatOf)},
+        });
+    }
+    object.insert(QStringLiteral("events"), list);
+    const auto end = LikelyEnd(events);
+    object.insert(QStringLiteral("likely_end"), OrNull(end.has_value(), end ? end->number : 0));
+    return object;
+}
+
+void WriteJson(const QJsonArray& files, QTextStream& out) {
+    out << QString::fromUtf8(QJsonDocument(files).toJson(QJsonDocument::Indented));
 }
 
 int Info(const QStringList& words, QTextStream& out, QTextStream& err) {
-    const auto arguments = Parse(words, {}, err);
+    const QString json = QStringLiteral("--json");
+    const auto arguments = Parse(words, {}, err, {json});
     if (!arguments || arguments->files.isEmpty()) {
-        err << "usage: pel-tool info FILE.pel|FOLDER...\n";
+        err << "usage: pel-tool info FILE.pel|FOLDER... [--json]\n";
         return kUsageError;
     }
-    QStringList errors;
-    const QStringList paths = analysis::ExpandPaths(arguments->files, &errors);
-    bool allGood = errors.isEmpty();
-    for (const QString& error : errors)
-        err << "pel-tool: " << error << "\n";
-    for (const QString& path : paths) {
-        QString error;
-        const auto trace = analysis::LoadStoredTrace(path, &error);
-        if (!trace) {
-            out << QFileInfo(path).fileName() << "  " << error << "\n";
-            allGood = false;
+    bool allGood = false;
+    const std::vector<LoadedTrace> files = LoadEach(arguments->files, err, &allGood);
+    if (arguments->Flag(json)) {
+        QJsonArray list;
+        for (const LoadedTrace& file : files)
+            list.append(HeaderJson(file));
+        WriteJson(list, out);
+        return allGood ? kDone : kSomeFilesFailed;
+    }
+    for (const LoadedTrace& file : files) {
+        if (!file.trace) {
+            out << FileName(file.path) << "  " << file.error << "\n";
             continue;
         }
-        out << QFileInfo(path).fileName() << "  " << HeaderSummary(*trace) << "  samples " << trace->header.sampleCount
-            << "  modified " << trace->modified.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << "\n";
+        out << FileName(file.path) << "  " << HeaderSummary(*file.trace) << "  samples "
+            << file.trace->header.sampleCount << "  modified " << ModifiedText(*file.trace) << "\n";
     }
     return allGood ? kDone : kSomeFilesFailed;
 }
@@ -193,7 +266,7 @@ int Csv(const QStringList& words, QTextStream& out, QTextStream& err) {
     csv << "# V/2: " << Number(kHalfLightSpeed / trace->KU(), 1) << " m/us\n";
     csv << "# samples: " << h.sampleCount << "\n";
     csv << "# storage factor: " << trace->StorageFactor() << "\n";
-    csv << "# modified: " << trace->modified.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) << "\n";
+    csv << "# modified: " << ModifiedText(*trace) << "\n";
     if (ku)
         csv << "# distances for KU " << Number(distanceKU, 4) << " (V/2 " << Number(kHalfLightSpeed / distanceKU, 2)
             << " m/us)\n";
@@ -271,72 +344,92 @@ int Png(const QStringList& words, QTextStream& out, QTextStream& err) {
     return kDone;
 }
 
-QString SizeInDecibels(double amplitude, const analysis::EventReport& report) {
-    if (!(report.launchAmplitude > 0))
-        return QStringLiteral("-");
-    const double decibels = 20.0 * std::log10(std::abs(amplitude) / report.launchAmplitude);
-    // A clipped launch pulse was larger than it reads, so the reflection is smaller than this.
-    return (report.launchClipped ? QStringLiteral("<=") : QString()) + Number(decibels, 1);
-}
-
-// What an event is to the crew: the likely end or fault, a repeat echo, or a major event.
-QString EventRemark(const analysis::Reflection& reflection) {
-    if (reflection.likelyEnd)
-        return QStringLiteral("<- likely end or fault");
-    if (reflection.repeatOf > 0)
-        return QStringLiteral("repeat of #%1").arg(reflection.repeatOf);
-    if (reflection.major)
-        return QStringLiteral("major");
-    return {};
+// The event table as `events` prints it.
+void WriteEventTable(const TraceEvents& events, QTextStream& out) {
+    out << "   #  distance, m  sign  impedance                            size, steps  x noise  dB to launch\n";
+    for (const EventRow& row : EventRows(events)) {
+        out << QStringLiteral("%1  %2  %3     %4  %5  %6  %7")
+                   .arg(row.number, 2)
+                   .arg(row.distance, 11)
+                   .arg(row.sign)
+                   .arg(row.impedance, -35)
+                   .arg(row.size, 11)
+                   .arg(row.noiseRatio, 7)
+                   .arg(row.decibels, 12)
+            << (row.remark.isEmpty() ? QString() : QStringLiteral("  ") + row.remark) << "\n";
+    }
 }
 
 int Events(const QStringList& words, QTextStream& out, QTextStream& err) {
-    const auto arguments = Parse(words, {QStringLiteral("--vf"), QStringLiteral("--v2")}, err);
+    const QString json = QStringLiteral("--json");
+    const auto arguments = Parse(words, {QStringLiteral("--vf"), QStringLiteral("--v2")}, err, {json});
     if (!arguments || arguments->files.isEmpty()) {
-        err << "usage: pel-tool events FILE.pel|FOLDER... [--vf VALUE | --v2 VALUE]\n";
+        err << "usage: pel-tool events FILE.pel|FOLDER... [--vf VALUE | --v2 VALUE] [--json]\n";
         return kUsageError;
     }
     std::optional<double> ku;
     if (!ReadVelocity(*arguments, err, &ku))
         return kUsageError;
     bool allLoaded = false;
+    if (arguments->Flag(json)) {
+        QJsonArray list;
+        for (const LoadedTrace& file : LoadEach(arguments->files, err, &allLoaded))
+            list.append(EventsJson(file, ku));
+        WriteJson(list, out);
+        return allLoaded ? kDone : kSomeFilesFailed;
+    }
     const std::vector<analysis::StoredTrace> traces = LoadAll(arguments->files, err, &allLoaded);
     for (const analysis::StoredTrace& trace : traces) {
-        const analysis::SampleDistance distance(trace, ku.value_or(trace.KU()));
-        const analysis::EventReport report = analysis::FindEvents(trace.values, {trace.NsPerSample(), trace.PulseNs()});
-        out << QFileInfo(trace.path).fileName() << "  " << HeaderSummary(trace) << "\n";
+        const TraceEvents events = FindTraceEvents(trace, ku);
+        out << FileName(trace.path) << "  " << HeaderSummary(trace) << "\n";
         if (ku)
-            out << "distances for KU " << Number(distance.KU(), 4) << "\n";
-        out << "noise " << Number(report.noise, 2) << " steps rms; launch pulse and its tail up to "
-            << Number(distance.Metres(report.deadZone), 2) << " m; launch "
-            << (report.launchClipped ? QStringLiteral("clipped at the converter's limit")
-                                     : QStringLiteral("%1 steps").arg(Number(report.launchAmplitude, 0)))
-            << "\n";
-        if (report.reflections.empty()) {
-            out << "no reflection stands clear of the noise\n\n";
+            out << VelocityLine(events) << "\n";
+        out << NoiseLine(events) << "\n";
+        if (events.report.reflections.empty()) {
+            out << kNoReflections << "\n\n";
             continue;
         }
-        out << "   #  distance, m  sign  impedance                            size, steps  x noise  dB to launch\n";
-        int number = 0;
-        for (const analysis::Reflection& reflection : report.reflections) {
-            const QString kind = reflection.sign > 0 ? QStringLiteral("higher (open, break)")
-                                                     : QStringLiteral("lower (short, wet, insulation)");
-            const QString mark = EventRemark(reflection);
-            out << QStringLiteral("%1  %2  %3     %4  %5  %6  %7")
-                       .arg(++number, 2)
-                       .arg(Number(distance.Metres(reflection.sample), 2), 11)
-                       .arg(reflection.sign > 0 ? QLatin1Char('+') : QLatin1Char('-'))
-                       .arg(kind, -35)
-                       .arg(Number(reflection.amplitude, 1), 11)
-                       .arg(Number(reflection.noiseRatio, 1), 7)
-                       .arg(SizeInDecibels(reflection.amplitude, report), 12)
-                << (mark.isEmpty() ? QString() : QStringLiteral("  ") + mark) << "\n";
-        }
-        if (std::none_of(report.reflections.begin(), report.reflections.end(),
-                         [](const analysis::Reflection& r) { return r.likelyEnd; }))
-            out << "no event stands out: no likely end or fault is marked\n";
+        WriteEventTable(events, out);
+        if (!LikelyEnd(events))
+            out << kNothingStandsOut << "\n";
         out << "\n";
     }
+    return allLoaded ? kDone : kSomeFilesFailed;
+}
+
+int Report(const QStringList& words, QTextStream& out, QTextStream& err) {
+    const QString overlay = QStringLiteral("--overlay");
+    const auto arguments =
+        Parse(words, {QStringLiteral("-o"), QStringLiteral("--title"), QStringLiteral("--vf"), QStringLiteral("--v2")},
+              err, {overlay});
+    const auto path = arguments ? arguments->Option(QStringLiteral("-o")) : std::nullopt;
+    if (!arguments || arguments->files.isEmpty() || !path || path->isEmpty()) {
+        err << "usage: pel-tool report FILE.pel|FOLDER... -o REPORT.pdf [--title TEXT] [--overlay] "
+               "[--vf VALUE | --v2 VALUE]\n";
+        return kUsageError;
+    }
+    ReportOptions options;
+    options.title = arguments->Option(QStringLiteral("--title")).value_or(QStringLiteral("Reflectogram report"));
+    options.overlay = arguments->Flag(overlay);
+    if (!ReadVelocity(*arguments, err, &options.ku))
+        return kUsageError;
+    bool allLoaded = false;
+    const std::vector<LoadedTrace> files = LoadEach(arguments->files, err, &allLoaded);
+    const auto readable =
+        std::count_if(files.begin(), files.end(), [](const LoadedTrace& file) { return file.trace.has_value(); });
+    if (options.overlay && readable > kMaxChartTraces) {
+        err << "pel-tool: an overlay shows one to three reflectograms, not " << readable << "\n";
+        return kUsageError;
+    }
+    if (files.empty())
+        return kSomeFilesFailed;
+    for (const LoadedTrace& file : files) {
+        if (!file.trace)
+            err << file.path << ": " << file.error << "\n";
+    }
+    if (!WriteOut(*path, MakeReport(files, options), err))
+        return kSomeFilesFailed;
+    out << *path << "\n";
     return allLoaded ? kDone : kSomeFilesFailed;
 }
 
@@ -345,17 +438,23 @@ int Events(const QStringList& words, QTextStream& out, QTextStream& err) {
 QString Usage() {
     return QStringLiteral("pel-tool: stored reflectograms (.pel) on a PC\n"
                           "\n"
-                          "  pel-tool info FILE.pel|FOLDER...\n"
+                          "  pel-tool info FILE.pel|FOLDER... [--json]\n"
                           "      one line per file: range, pulse, averaging, gain, matching, KU and V/2,\n"
                           "      sample count, modification time; a damaged file says why\n"
                           "  pel-tool csv FILE.pel [-o OUT.csv] [--vf VALUE | --v2 VALUE]\n"
                           "      '#' lines with the header, then distance_m,value per sample\n"
                           "  pel-tool png FILE.pel... [-o OUT.png] [--size WxH] [--cursor METRES]...\n"
                           "      a chart of one to three reflectograms as the instrument draws them\n"
-                          "  pel-tool events FILE.pel|FOLDER... [--vf VALUE | --v2 VALUE]\n"
+                          "  pel-tool events FILE.pel|FOLDER... [--vf VALUE | --v2 VALUE] [--json]\n"
                           "      the reflections that stand clear of the noise, with distance, sign and size\n"
+                          "  pel-tool report FILE.pel|FOLDER... -o REPORT.pdf [--title TEXT] [--overlay]\n"
+                          "                 [--vf VALUE | --v2 VALUE]\n"
+                          "      an A4 PDF: a list of the files with their likely end or fault, then a page per\n"
+                          "      file with its settings, its chart with the events marked and the event table;\n"
+                          "      --overlay puts up to three files on one chart with the first one's events\n"
                           "\n"
                           "A FOLDER (an export folder of the USB drive) stands for its *.pel files.\n"
+                          "--json: one JSON array on stdout, an object per file (a damaged one with \"error\").\n"
                           "--vf: KU as the instrument shows it (1.0 .. 3.0), or the velocity as a fraction of\n"
                           "the speed of light (below 1: 1 / KU). --v2: V/2 in m/us (50 .. 150).\n");
 }
@@ -375,6 +474,8 @@ int RunPelTool(const QStringList& arguments, QTextStream& out, QTextStream& err)
         return Png(rest, out, err);
     if (command == QLatin1String("events"))
         return Events(rest, out, err);
+    if (command == QLatin1String("report"))
+        return Report(rest, out, err);
     if (command == QLatin1String("help") || command == QLatin1String("--help") || command == QLatin1String("-h")) {
         out << Usage();
         return kDone;

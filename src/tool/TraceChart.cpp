@@ -1,7 +1,12 @@
 #include "tool/TraceChart.h"
 
 #include "document/PELParam.h"
+#include "platform/Fonts.h"
+#include "ui/Colors.h"
 #include "ui/LineChartCtrl.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
 
 #include <algorithm>
 #include <memory>
@@ -16,6 +21,17 @@ constexpr int kValueMaximum = 128;
 constexpr double kVerticalGridStep = 25.0;
 constexpr int kLabelEveryLine = 1;
 
+// Event marks, 0x00BBGGRR: light grey lines and labels; the likely end or fault in green,
+// a colour no trace and no cursor has.
+constexpr std::uint32_t kMarkColor = 0xD0D0D0;
+constexpr std::uint32_t kStandoutColor = 0x00FF00;
+constexpr std::uint32_t kStandoutTextColor = 0x000000;
+constexpr double kMarkLineWidth = 1.0;
+constexpr double kStandoutLineWidth = 2.5;
+constexpr int kMarkFontWeight = 700;
+constexpr int kMarkLabelRows = 3; // labels that would overlap go one row lower
+constexpr double kMarkLabelPadding = 2.0;
+
 std::unique_ptr<CChannel> ChannelOf(const analysis::StoredTrace& trace) {
     auto channel = std::make_unique<CChannel>();
     channel->state = 254;
@@ -28,30 +44,72 @@ std::unique_ptr<CChannel> ChannelOf(const analysis::StoredTrace& trace) {
     return channel;
 }
 
+bool Fail(QString* error, const QString& text) {
+    if (error != nullptr)
+        *error = text;
+    return false;
+}
+
+// Lines down the plot at each event's distance, and the labels in rows at its top.
+void PaintMarks(QPainter& painter, const ChartRect& plot, double rangeEnd, const std::vector<ChartMark>& marks) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    std::vector<std::vector<QRectF>> rows(kMarkLabelRows);
+    // The standout mark goes last, so that nothing covers it.
+    std::vector<const ChartMark*> order;
+    for (const ChartMark& mark : marks)
+        order.push_back(&mark);
+    std::stable_partition(order.begin(), order.end(), [](const ChartMark* mark) { return !mark->standsOut; });
+    for (const ChartMark* mark : order) {
+        if (!(mark->metres >= 0.0 && mark->metres <= rangeEnd))
+            continue;
+        const double x = plot.left + mark->metres / rangeEnd * plot.Width();
+        const QColor color = ColorFromRef(mark->standsOut ? kStandoutColor : kMarkColor);
+        QPen line(color, mark->standsOut ? kStandoutLineWidth : kMarkLineWidth,
+                  mark->standsOut ? Qt::SolidLine : Qt::DashLine, Qt::FlatCap);
+        painter.setPen(line);
+        painter.drawLine(QPointF(x, plot.top), QPointF(x, plot.bottom));
+
+        const QFont font = mark->standsOut ? platform::DerivedFont(kMarkFontWeight) : platform::StockFont();
+        painter.setFont(font);
+        const QFontMetricsF metrics(font);
+        const double width = metrics.horizontalAdvance(mark->label) + 2 * kMarkLabelPadding;
+        const double height = metrics.height();
+        const double left = std::clamp(x - width / 2, static_cast<double>(plot.left), plot.right - width);
+        std::size_t row = 0;
+        while (row + 1 < rows.size() && std::any_of(rows[row].begin(), rows[row].end(), [&](const QRectF& taken) {
+                   return taken.intersects(QRectF(left, taken.top(), width, height));
+               }))
+            ++row;
+        const QRectF box(left, plot.top + row * height, width, height);
+        rows[row].push_back(box);
+        painter.fillRect(box, mark->standsOut ? color : QColor(Qt::black));
+        painter.setPen(mark->standsOut ? ColorFromRef(kStandoutTextColor) : color);
+        painter.drawText(box, Qt::AlignCenter, mark->label);
+    }
+    painter.restore();
+}
+
 } // namespace
 
 std::uint32_t ChartTraceColor(int index) {
     return kSeriesColors[static_cast<std::size_t>(kFirstStoredSlot + std::clamp(index, 0, kMaxChartTraces - 1))];
 }
 
-QImage DrawChart(const std::vector<analysis::StoredTrace>& traces, QSize size, const std::vector<double>& cursorMetres,
-                 QString* error) {
-    auto fail = [&](const QString& text) {
-        if (error != nullptr)
-            *error = text;
-        return QImage();
-    };
+bool PaintChart(QPainter& painter, const QRectF& target, QSize size, const std::vector<analysis::StoredTrace>& traces,
+                const ChartOptions& options, QString* error) {
     if (traces.empty() || static_cast<int>(traces.size()) > kMaxChartTraces)
-        return fail(QStringLiteral("a chart shows one to three reflectograms"));
+        return Fail(error, QStringLiteral("a chart shows one to three reflectograms"));
     if (size.width() < kMinimumChartSize.width() || size.height() < kMinimumChartSize.height() ||
         size.width() > kMaximumChartSize.width() || size.height() > kMaximumChartSize.height())
-        return fail(QStringLiteral("the picture's size must lie within %1x%2 .. %3x%4")
-                        .arg(kMinimumChartSize.width())
-                        .arg(kMinimumChartSize.height())
-                        .arg(kMaximumChartSize.width())
-                        .arg(kMaximumChartSize.height()));
-    if (cursorMetres.size() > 2)
-        return fail(QStringLiteral("at most two cursors"));
+        return Fail(error, QStringLiteral("the picture's size must lie within %1x%2 .. %3x%4")
+                               .arg(kMinimumChartSize.width())
+                               .arg(kMinimumChartSize.height())
+                               .arg(kMaximumChartSize.width())
+                               .arg(kMaximumChartSize.height()));
+    if (options.cursorMetres.size() > 2)
+        return Fail(error, QStringLiteral("at most two cursors"));
 
     // The first trace sets the window (its whole range) and the distance axis; the others
     // are drawn in that window, sample for sample, as the instrument draws stored traces.
@@ -59,41 +117,60 @@ QImage DrawChart(const std::vector<analysis::StoredTrace>& traces, QSize size, c
     for (const analysis::StoredTrace& trace : traces)
         channels.push_back(ChannelOf(trace));
     CChannel& display = *channels.front();
+    if (options.ku)
+        display.scale.vfactor.SetKU(*options.ku);
     display.scale.CalcTicks();
 
     CLineChartCtrl chart;
-    chart.CreateBuffers(size.width(), size.height());
     for (std::size_t i = 0; i < channels.size(); ++i) {
         channels[i]->ExtractPoints(display, 1);
         chart.AddSeries(ChartTraceColor(static_cast<int>(i)), 0, kValueMinimum, kValueMaximum,
                         channels[i]->scale.points.data());
     }
     const ChartRect rect{0, 0, size.width(), size.height()};
-    const double columnsToPixels = static_cast<double>(chart::PlotArea(rect).Width()) / kSeriesPoints;
+    const ChartRect plot = chart::PlotArea(rect);
+    const double columnsToPixels = static_cast<double>(plot.Width()) / kSeriesPoints;
     chart.SetAxis(display.scale.GetPixelsPerTick(), kVerticalGridStep,
                   display.scale.GetFirstTickColumn() * columnsToPixels);
     chart.SetLabels(kLabelEveryLine, &display.scale.GetTickLabels());
 
-    for (std::size_t k = 0; k < cursorMetres.size(); ++k) {
+    const double rangeEnd = display.scale.SamplesToMetres(display.scale.GetBaseSamples());
+    for (std::size_t k = 0; k < options.cursorMetres.size(); ++k) {
         const int cursor = static_cast<int>(k);
-        const double metres = cursorMetres[k];
-        const double rangeEnd = display.scale.SamplesToMetres(display.scale.GetBaseSamples());
+        const double metres = options.cursorMetres[k];
         if (!(metres >= 0.0 && metres <= rangeEnd))
-            return fail(
+            return Fail(
+                error,
                 QStringLiteral("cursor %1 m lies outside the chart's 0 .. %2 m").arg(metres).arg(rangeEnd, 0, 'f', 1));
         display.scale.SetCursorMetres(cursor, metres);
         const int column = display.scale.GetCursorPx(cursor);
         // The chart marks a cursor 5 pixels right of its column: the plot's left margin.
         chart.SetCursorPos(cursor + 1, static_cast<int>(column * columnsToPixels));
     }
-    if (!cursorMetres.empty()) {
-        if (cursorMetres.size() == 1) // the second cursor, out of the picture
+    if (!options.cursorMetres.empty()) {
+        if (options.cursorMetres.size() == 1) // the second cursor, out of the picture
             chart.SetCursorPos(2, size.width());
         chart.SetActiveCursor(1);
         chart.EnableCursors();
     }
-    chart.Draw(rect);
-    return chart.Target().copy();
+
+    painter.save();
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / size.width(), target.height() / size.height());
+    painter.setClipRect(QRect(0, 0, size.width(), size.height()));
+    chart.Paint(painter, rect);
+    PaintMarks(painter, plot, rangeEnd, options.marks);
+    painter.restore();
+    return true;
+}
+
+QImage DrawChart(const std::vector<analysis::StoredTrace>& traces, QSize size, const std::vector<double>& cursorMetres,
+                 QString* error) {
+    QImage image(size.expandedTo(QSize(1, 1)).boundedTo(kMaximumChartSize), QImage::Format_RGB32);
+    QPainter painter(&image);
+    if (!PaintChart(painter, QRectF(QPointF(0, 0), size), size, traces, {cursorMetres, std::nullopt, {}}, error))
+        return QImage();
+    return image;
 }
 
 } // namespace tool

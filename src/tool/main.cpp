@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
     // Pictures need fonts, and so a GUI application; it never needs a display.
-    const bool drawing = argc > 1 && QByteArrayView(argv[1]) == "png";
+    const bool drawing = argc > 1 && (QByteArrayView(argv[1]) == "png" || QByteArrayView(argv[1]) == "report");
     if (drawing && std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     std::unique_ptr<QCoreApplication> app;
