@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kResolution = 300; // dots per inch of the page's coordinates
 constexpr double kMarginMm = 15;
+constexpr double kFooterGapMm = 5; // below the text, in the bottom margin
 constexpr double kMillimetresPerInch = 25.4;
 
 // The chart is laid out as a picture of this many pixels and scaled to the page's width:
@@ -61,21 +62,33 @@ struct Column {
 // the next page when it does not fit.
 class PageFlow {
 public:
-    explicit PageFlow(QPdfWriter& writer) : writer_(writer), painter_(&writer) {}
+    PageFlow(QPdfWriter& writer, const QString& title) : writer_(writer), painter_(&writer), title_(title) {}
 
     QPainter& Painter() { return painter_; }
     double Mm(double millimetres) const { return millimetres * kResolution / kMillimetresPerInch; }
     double Width() const { return painter_.viewport().width(); }
     double Top() const { return y_; }
 
+    // Ends the page with its footer: the report's title and the page's number.
+    void EndPage() {
+        const QFont font = ReportFont(kCaptionPoints);
+        const double height = QFontMetricsF(font, &writer_).height();
+        const QRectF footer(0, painter_.viewport().height() + Mm(kFooterGapMm), Width(), height);
+        painter_.setFont(font);
+        painter_.setPen(ColorFromRef(kCaptionColor));
+        painter_.drawText(footer, Qt::AlignLeft | Qt::AlignTop, title_);
+        painter_.drawText(footer, Qt::AlignRight | Qt::AlignTop, QStringLiteral("page %1").arg(++pages_));
+    }
     void NewPage() {
+        EndPage();
         writer_.newPage();
         y_ = 0;
     }
     void Space(double millimetres) { y_ += Mm(millimetres); }
+    bool Fits(double height) const { return y_ + height <= painter_.viewport().height(); }
     // Goes on to the next page unless `height` still fits on this one.
     void Reserve(double height) {
-        if (y_ > 0 && y_ + height > painter_.viewport().height())
+        if (y_ > 0 && !Fits(height))
             NewPage();
     }
 
@@ -95,17 +108,22 @@ public:
         y_ += Mm(kRowGapMm);
     }
 
+    // Height of a table row: its tallest cell, wrapped within its column.
+    double RowHeight(const std::vector<Column>& columns, const QStringList& cells, const QFont& font) const {
+        const QFontMetricsF metrics(font, &writer_);
+        double height = metrics.height();
+        for (std::size_t i = 0; i < columns.size() && i < static_cast<std::size_t>(cells.size()); ++i) {
+            const QRectF box(0, 0, Mm(columns[i].widthMm - 2 * kCellPaddingMm), 1e6);
+            height = std::max(height, metrics.boundingRect(box, Qt::TextWordWrap, cells[static_cast<int>(i)]).height());
+        }
+        return height + Mm(kRowGapMm);
+    }
+
     // One table row, each cell wrapped within its column; `fill` shades the row.
     void Row(const std::vector<Column>& columns, const QStringList& cells, const QFont& font,
              std::optional<std::uint32_t> fill = std::nullopt, std::uint32_t color = kTextColor) {
-        const QFontMetricsF metrics(font, &writer_);
         const double padding = Mm(kCellPaddingMm);
-        double height = metrics.height();
-        for (std::size_t i = 0; i < columns.size() && i < static_cast<std::size_t>(cells.size()); ++i) {
-            const QRectF box(0, 0, Mm(columns[i].widthMm) - 2 * padding, 1e6);
-            height = std::max(height, metrics.boundingRect(box, Qt::TextWordWrap, cells[static_cast<int>(i)]).height());
-        }
-        height += Mm(kRowGapMm);
+        const double height = RowHeight(columns, cells, font);
         Reserve(height);
         if (fill)
             painter_.fillRect(QRectF(0, y_, Width(), height), ColorFromRef(*fill));
@@ -122,17 +140,29 @@ public:
         y_ += height;
     }
 
+    // A table with its headings, repeated on each page it runs on to. A row is shaded when
+    // `highlighted` says so, and written in `colors` when they give it a colour.
     void Table(const std::vector<Column>& columns, const std::vector<QStringList>& rows,
-               const std::vector<bool>& highlighted) {
+               const std::vector<bool>& highlighted, const std::vector<std::uint32_t>& colors = {}) {
         QStringList headings;
         for (const Column& column : columns)
             headings.append(column.heading);
-        Row(columns, headings, ReportFont(kTablePoints, kBold));
-        Rule();
+        const QFont headingFont = ReportFont(kTablePoints, kBold);
+        const auto writeHeadings = [&] {
+            Row(columns, headings, headingFont);
+            Rule();
+        };
+        Reserve(RowHeight(columns, headings, headingFont) * 2);
+        writeHeadings();
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const bool highlight = i < highlighted.size() && highlighted[i];
-            Row(columns, rows[i], ReportFont(kTablePoints, highlight ? kBold : kNormal),
-                highlight ? std::optional<std::uint32_t>(kHighlightColor) : std::nullopt);
+            const QFont font = ReportFont(kTablePoints, highlight ? kBold : kNormal);
+            if (!Fits(RowHeight(columns, rows[i], font))) {
+                NewPage();
+                writeHeadings();
+            }
+            Row(columns, rows[i], font, highlight ? std::optional<std::uint32_t>(kHighlightColor) : std::nullopt,
+                i < colors.size() ? colors[i] : kTextColor);
         }
     }
 
@@ -161,7 +191,9 @@ public:
 private:
     QPdfWriter& writer_;
     QPainter painter_;
+    QString title_;
     double y_ = 0;
+    int pages_ = 0;
 };
 
 QString FileName(const LoadedTrace& file) {
@@ -176,9 +208,9 @@ QString Finding(const LoadedTrace& file, const ReportOptions& options) {
     if (events.report.reflections.empty())
         return kNoReflections;
     if (const auto end = LikelyEnd(events))
-        return QStringLiteral("%1 m (#%2, %3 %4)")
-            .arg(end->distance)
+        return QStringLiteral("#%1 at %2 m: %3 %4")
             .arg(end->number)
+            .arg(end->distance)
             .arg(end->sign)
             .arg(end->impedance);
     return QStringLiteral("no event stands out");
@@ -194,13 +226,14 @@ void ListPage(PageFlow& flow, const std::vector<LoadedTrace>& files, const Repor
     flow.Text(about, ReportFont(kBodyPoints), kCaptionColor);
     flow.Space(3);
     const std::vector<Column> columns = {{QStringLiteral("#"), 7, Qt::AlignRight},
-                                         {QStringLiteral("File"), 42},
-                                         {QStringLiteral("Saved"), 30},
-                                         {QStringLiteral("Range"), 17, Qt::AlignRight},
-                                         {QStringLiteral("Pulse"), 17, Qt::AlignRight},
+                                         {QStringLiteral("File"), 38},
+                                         {QStringLiteral("Saved"), 28},
+                                         {QStringLiteral("Range"), 16, Qt::AlignRight},
+                                         {QStringLiteral("Pulse"), 16, Qt::AlignRight},
                                          {QStringLiteral("КУ"), 12, Qt::AlignRight},
-                                         {QStringLiteral("Likely end or fault"), 55}};
+                                         {QStringLiteral("Likely end or fault"), 63}};
     std::vector<QStringList> rows;
+    std::vector<std::uint32_t> colors;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const LoadedTrace& file = files[i];
         QStringList row{QString::number(i + 1), FileName(file)};
@@ -211,8 +244,9 @@ void ListPage(PageFlow& flow, const std::vector<LoadedTrace>& files, const Repor
             row << QString() << QString() << QString() << QString();
         }
         rows.push_back(row << Finding(file, options));
+        colors.push_back(file.trace ? kTextColor : kDamagedColor);
     }
-    flow.Table(columns, rows, {});
+    flow.Table(columns, rows, {}, colors);
 }
 
 void SettingsTable(PageFlow& flow, const analysis::StoredTrace& trace) {
@@ -331,7 +365,7 @@ QByteArray MakeReport(const std::vector<LoadedTrace>& files, const ReportOptions
                                          QPageLayout::Millimeter));
         writer.setTitle(options.title);
         writer.setCreator(QStringLiteral("pel-tool"));
-        PageFlow flow(writer);
+        PageFlow flow(writer, options.title);
         ListPage(flow, files, options);
 
         std::vector<const LoadedTrace*> overlaid;
@@ -351,6 +385,7 @@ QByteArray MakeReport(const std::vector<LoadedTrace>& files, const ReportOptions
             flow.NewPage();
             OverlayPage(flow, overlaid, options);
         }
+        flow.EndPage();
     }
     return bytes;
 }
