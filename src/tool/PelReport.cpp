@@ -17,15 +17,16 @@ namespace tool {
 
 namespace {
 
-constexpr int kResolution = 300; // dots per inch of the page's coordinates
+constexpr int kResolution =
+    96; // dots per inch of the page's coordinates: the chart's 1-pixel lines come out 0.26 mm wide
 constexpr double kMarginMm = 15;
 constexpr double kFooterGapMm = 5; // below the text, in the bottom margin
 constexpr double kMillimetresPerInch = 25.4;
 
 // The chart is laid out as a picture of this many pixels and scaled to the page's width:
 // the instrument's 11-pixel labels come out at about 6 points.
-constexpr QSize kChartLayout{900, 470};
-constexpr double kChartHeightMm = 94;
+constexpr QSize kChartLayout{900, 550};
+constexpr double kChartHeightMm = 110;
 
 // Type sizes in points.
 constexpr double kTitlePoints = 16;
@@ -226,12 +227,12 @@ void ListPage(PageFlow& flow, const std::vector<LoadedTrace>& files, const Repor
     flow.Text(about, ReportFont(kBodyPoints), kCaptionColor);
     flow.Space(3);
     const std::vector<Column> columns = {{QStringLiteral("#"), 7, Qt::AlignRight},
-                                         {QStringLiteral("File"), 38},
-                                         {QStringLiteral("Saved"), 28},
+                                         {QStringLiteral("File"), 35},
+                                         {QStringLiteral("Saved"), 33},
                                          {QStringLiteral("Range"), 16, Qt::AlignRight},
                                          {QStringLiteral("Pulse"), 16, Qt::AlignRight},
                                          {QStringLiteral("КУ"), 12, Qt::AlignRight},
-                                         {QStringLiteral("Likely end or fault"), 63}};
+                                         {QStringLiteral("Likely end or fault"), 61}};
     std::vector<QStringList> rows;
     std::vector<std::uint32_t> colors;
     for (std::size_t i = 0; i < files.size(); ++i) {

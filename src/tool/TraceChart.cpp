@@ -28,7 +28,9 @@ constexpr std::uint32_t kStandoutColor = 0x00FF00;
 constexpr std::uint32_t kStandoutTextColor = 0x000000;
 constexpr double kMarkLineWidth = 1.0;
 constexpr double kStandoutLineWidth = 2.5;
+constexpr std::uint32_t kMarkLabelFill = 0x404040;
 constexpr int kMarkFontWeight = 700;
+constexpr int kMarkFontPixels = 14;
 constexpr int kMarkLabelRows = 3; // labels that would overlap go one row lower
 constexpr double kMarkLabelPadding = 2.0;
 
@@ -50,43 +52,55 @@ bool Fail(QString* error, const QString& text) {
     return false;
 }
 
-// Lines down the plot at each event's distance, and the labels in rows at its top.
-void PaintMarks(QPainter& painter, const ChartRect& plot, double rangeEnd, const std::vector<ChartMark>& marks) {
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setRenderHint(QPainter::TextAntialiasing, true);
+// Where each mark's label goes: in the top row of the plot where it overlaps no label
+// placed before it, the likely end's first; in the last row when no row is free.
+std::vector<QRectF> LabelBoxes(const std::vector<const ChartMark*>& marks, const std::vector<double>& xs,
+                               const ChartRect& plot, const QFontMetricsF& metrics) {
     std::vector<std::vector<QRectF>> rows(kMarkLabelRows);
-    // The standout mark goes last, so that nothing covers it.
-    std::vector<const ChartMark*> order;
-    for (const ChartMark& mark : marks)
-        order.push_back(&mark);
-    std::stable_partition(order.begin(), order.end(), [](const ChartMark* mark) { return !mark->standsOut; });
-    for (const ChartMark* mark : order) {
-        if (!(mark->metres >= 0.0 && mark->metres <= rangeEnd))
-            continue;
-        const double x = plot.left + mark->metres / rangeEnd * plot.Width();
-        const QColor color = ColorFromRef(mark->standsOut ? kStandoutColor : kMarkColor);
-        QPen line(color, mark->standsOut ? kStandoutLineWidth : kMarkLineWidth,
-                  mark->standsOut ? Qt::SolidLine : Qt::DashLine, Qt::FlatCap);
-        painter.setPen(line);
-        painter.drawLine(QPointF(x, plot.top), QPointF(x, plot.bottom));
-
-        const QFont font = mark->standsOut ? platform::DerivedFont(kMarkFontWeight) : platform::StockFont();
-        painter.setFont(font);
-        const QFontMetricsF metrics(font);
-        const double width = metrics.horizontalAdvance(mark->label) + 2 * kMarkLabelPadding;
-        const double height = metrics.height();
-        const double left = std::clamp(x - width / 2, static_cast<double>(plot.left), plot.right - width);
+    std::vector<QRectF> boxes;
+    const double height = metrics.height();
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const double width = metrics.horizontalAdvance(marks[i]->label) + 2 * kMarkLabelPadding;
+        const double left = std::clamp(xs[i] - width / 2, static_cast<double>(plot.left), plot.right - width);
         std::size_t row = 0;
         while (row + 1 < rows.size() && std::any_of(rows[row].begin(), rows[row].end(), [&](const QRectF& taken) {
                    return taken.intersects(QRectF(left, taken.top(), width, height));
                }))
             ++row;
-        const QRectF box(left, plot.top + row * height, width, height);
-        rows[row].push_back(box);
-        painter.fillRect(box, mark->standsOut ? color : QColor(Qt::black));
-        painter.setPen(mark->standsOut ? ColorFromRef(kStandoutTextColor) : color);
-        painter.drawText(box, Qt::AlignCenter, mark->label);
+        boxes.emplace_back(left, plot.top + static_cast<double>(row) * height, width, height);
+        rows[row].push_back(boxes.back());
+    }
+    return boxes;
+}
+
+// Lines down the plot at each event's distance, and the labels in rows at its top.
+void PaintMarks(QPainter& painter, const ChartRect& plot, double rangeEnd, const std::vector<ChartMark>& marks) {
+    std::vector<const ChartMark*> shown;
+    for (const ChartMark& mark : marks) {
+        if (mark.metres >= 0.0 && mark.metres <= rangeEnd)
+            shown.push_back(&mark);
+    }
+    std::stable_partition(shown.begin(), shown.end(), [](const ChartMark* mark) { return mark->standsOut; });
+    std::vector<double> xs;
+    for (const ChartMark* mark : shown)
+        xs.push_back(plot.left + mark->metres / rangeEnd * plot.Width());
+    const QFont font = platform::DerivedFont(kMarkFontWeight, kMarkFontPixels);
+    const std::vector<QRectF> boxes = LabelBoxes(shown, xs, plot, QFontMetricsF(font));
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setFont(font);
+    // Backwards, so that the likely end's line and label go on top of the others.
+    for (std::size_t i = shown.size(); i-- > 0;) {
+        const bool standsOut = shown[i]->standsOut;
+        const QColor color = ColorFromRef(standsOut ? kStandoutColor : kMarkColor);
+        painter.setPen(QPen(color, standsOut ? kStandoutLineWidth : kMarkLineWidth,
+                            standsOut ? Qt::SolidLine : Qt::DashLine, Qt::FlatCap));
+        painter.drawLine(QPointF(xs[i], plot.top), QPointF(xs[i], plot.bottom));
+        painter.fillRect(boxes[i], standsOut ? color : ColorFromRef(kMarkLabelFill));
+        painter.setPen(standsOut ? ColorFromRef(kStandoutTextColor) : color);
+        painter.drawText(boxes[i], Qt::AlignCenter, shown[i]->label);
     }
     painter.restore();
 }
