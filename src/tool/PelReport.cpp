@@ -45,6 +45,7 @@ constexpr std::uint32_t kHighlightColor = 0xC8F5C8; // the likely end's row, pal
 constexpr std::uint32_t kDamagedColor = 0x0000B0;
 
 constexpr double kCellPaddingMm = 1.0;
+constexpr double kLegendIndentMm = 10;
 constexpr double kRowGapMm = 0.6;
 
 QFont ReportFont(double points, int weight = kNormal) {
@@ -179,13 +180,16 @@ public:
     // A short line in a trace's colour before a caption, for the overlay's legend.
     void Legend(std::uint32_t color, const QString& caption) {
         const QFont font = ReportFont(kBodyPoints);
-        const double height = QFontMetricsF(font, &writer_).height();
+        const QFontMetricsF metrics(font, &writer_);
+        const QRectF box(Mm(kLegendIndentMm), 0, Width() - Mm(kLegendIndentMm), 1e6);
+        const double height = metrics.boundingRect(box, Qt::TextWordWrap, caption).height();
         Reserve(height);
+        const double middle = y_ + metrics.height() / 2;
         painter_.setPen(QPen(ColorFromRef(color), Mm(0.8)));
-        painter_.drawLine(QPointF(0, y_ + height / 2), QPointF(Mm(8), y_ + height / 2));
+        painter_.drawLine(QPointF(0, middle), QPointF(Mm(kLegendIndentMm - 2), middle));
         painter_.setFont(font);
         painter_.setPen(ColorFromRef(kTextColor));
-        painter_.drawText(QRectF(Mm(10), y_, Width() - Mm(10), height), Qt::AlignLeft | Qt::AlignVCenter, caption);
+        painter_.drawText(box.translated(0, y_), Qt::TextWordWrap, caption);
         y_ += height + Mm(kRowGapMm);
     }
 
@@ -344,7 +348,6 @@ void OverlayPage(PageFlow& flow, const std::vector<const LoadedTrace*>& files, c
                                                               .arg(ModifiedText(traces[i]))
                                                               .arg(HeaderSummary(traces[i])));
     flow.Space(1);
-    SettingsTable(flow, traces.front());
     const TraceEvents events = FindTraceEvents(traces.front(), options.ku);
     if (events.otherVelocity)
         flow.Text(VelocityLine(events) + QStringLiteral(" (not the file's own)"), ReportFont(kBodyPoints));
