@@ -590,6 +590,16 @@ TEST(LineChartCursors, ActiveCursorIsDrawnInItsColourAndTheOtherInGrey) {
     chart.SetCursorPos(1, 120);
     chart.SetCursorPos(2, 320);
     chart.Draw(kChart);
+    // Painted straight onto another picture (a report page, say), the chart has the same
+    // pixels as the cached drawing: grid, trace and cursors.
+    const QRect area(0, 0, kChart.Width(), kChart.Height());
+    QImage painted(area.size(), QImage::Format_RGB32);
+    painted.fill(Qt::white);
+    {
+        QPainter painter(&painted);
+        chart.Paint(painter, kChart);
+    }
+    EXPECT_EQ(painted, chart.Target().copy(area));
 
     // The line sits at column + 5, from below the numbers to the plot's bottom.
     for (int y = 12; y < kPlotBottom - 1; ++y) {
