@@ -17,10 +17,11 @@ namespace tool {
 
 namespace {
 
-constexpr int kResolution =
-    96; // dots per inch of the page's coordinates: the chart's 1-pixel lines come out 0.26 mm wide
+// Dots per inch of the page's coordinates: the chart's 1-pixel lines come out 0.26 mm wide.
+constexpr int kResolution = 96;
 constexpr double kMarginMm = 15;
-constexpr double kFooterGapMm = 5; // below the text, in the bottom margin
+constexpr double kTextWidthMm = 210 - 2 * kMarginMm; // on A4
+constexpr double kFooterGapMm = 5;                   // below the text, in the bottom margin
 constexpr double kMillimetresPerInch = 25.4;
 
 // The chart is laid out as a picture of this many pixels and scaled to the page's width:
@@ -66,7 +67,6 @@ class PageFlow {
 public:
     PageFlow(QPdfWriter& writer, const QString& title) : writer_(writer), painter_(&writer), title_(title) {}
 
-    QPainter& Painter() { return painter_; }
     double Mm(double millimetres) const { return millimetres * kResolution / kMillimetresPerInch; }
     double Width() const { return painter_.viewport().width(); }
     double Top() const { return y_; }
@@ -256,7 +256,7 @@ void ListPage(PageFlow& flow, const std::vector<LoadedTrace>& files, const Repor
 
 void SettingsTable(PageFlow& flow, const analysis::StoredTrace& trace) {
     const TraceSettings s = SettingsOf(trace);
-    const double width = 180.0 / 7;
+    const double width = kTextWidthMm / 7;
     std::vector<Column> columns;
     for (const char* name : {"Range", "Pulse", "Averaging", "Gain", "Matching", "КУ", "V/2"})
         columns.push_back({QString::fromUtf8(name), width});
