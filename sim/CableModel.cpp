@@ -19,6 +19,8 @@ constexpr int kMaxPasses = 4;
 constexpr double kLeastRepeat = 1e-5;
 // How much a mismatched output adds to the launch's recovery tail, per unit of |rho|.
 constexpr double kRecoveryPerMismatch = 3.0;
+// Time constants after which a response has settled for good.
+constexpr double kSettledTimes = 50.0;
 
 // Impedance of the line at `x` metres: the cable's own, changed by lasting steps (a splice
 // of no length, the split pair beyond the split) and overridden inside sections
@@ -149,28 +151,45 @@ EdgeShape::EdgeShape(double riseNs, double overshoot) {
     naturalRadPerNs_ = (1.0 - 0.4167 * damping_ + 2.917 * damping_ * damping_) / riseNs;
 }
 
-double EdgeShape::Step(double timeNs, double smoothingNs) const {
-    if (timeNs <= 0.0)
-        return 0.0;
+EdgeShape::Response EdgeShape::ResponseFor(double smoothingNs) const {
     using Complex = std::complex<double>;
+    Response response;
     const double wn = naturalRadPerNs_;
-    const Complex p1(-damping_ * wn, wn * std::sqrt(1.0 - damping_ * damping_));
-    const Complex p2 = std::conj(p1);
+    response.pole = Complex(-damping_ * wn, wn * std::sqrt(1.0 - damping_ * damping_));
+    const Complex p2 = std::conj(response.pole);
+    response.settledNs = kSettledTimes * std::max(smoothingNs, DecayNs());
     if (smoothingNs <= 0.0) {
-        const Complex residue = wn * wn / (p1 * (p1 - p2)) * std::exp(p1 * timeNs);
-        return 1.0 + 2.0 * residue.real();
+        response.complexResidue = wn * wn / (response.pole * (response.pole - p2));
+        return response;
     }
     // Partial fractions of wn^2 / ((s - p1)(s - p2)) * (1 / tau) / (s - p3) / s.
-    const double p3 = -1.0 / smoothingNs;
+    response.realPole = -1.0 / smoothingNs;
     const double gain = wn * wn / smoothingNs;
-    const Complex complexPart = gain / (p1 * (p1 - p2) * (p1 - p3)) * std::exp(p1 * timeNs);
-    const double realPart = (gain / (p3 * (p3 - p1) * (p3 - p2))).real() * std::exp(p3 * timeNs);
-    return 1.0 + 2.0 * complexPart.real() + realPart;
+    response.complexResidue = gain / (response.pole * (response.pole - p2) * (response.pole - response.realPole));
+    response.realResidue =
+        (gain / (response.realPole * (response.realPole - response.pole) * (response.realPole - p2))).real();
+    return response;
+}
+
+double EdgeShape::Step(double timeNs, const Response& response) {
+    if (timeNs <= 0.0)
+        return 0.0;
+    const double complexPart = (response.complexResidue * std::exp(response.pole * timeNs)).real();
+    const double realPart =
+        response.realResidue == 0.0 ? 0.0 : response.realResidue * std::exp(response.realPole * timeNs);
+    return 1.0 + 2.0 * complexPart + realPart;
+}
+
+double EdgeShape::Pulse(double timeNs, double widthNs, const Response& response) {
+    // Long after the pulse nothing of it is left (e^-50 of its height).
+    if (timeNs <= 0.0 || timeNs > widthNs + response.settledNs)
+        return 0.0;
+    return Step(timeNs, response) - Step(timeNs - widthNs, response);
 }
 
 double PulseResponse(double timeNs, double widthNs, double smoothingNs, const EdgeShape& shape) {
     if (!shape.Ideal())
-        return shape.Step(timeNs, smoothingNs) - shape.Step(timeNs - widthNs, smoothingNs);
+        return EdgeShape::Pulse(timeNs, widthNs, shape.ResponseFor(smoothingNs));
     if (timeNs <= 0.0)
         return 0.0;
     if (smoothingNs <= 0.0)
@@ -225,6 +244,12 @@ CableModel::CableModel(const Cable& cable, const std::optional<PairSplit>& pairS
                                   collector.SmoothingAt(pairSplit->distance)});
         }
     }
+    if (!shape_.Ideal()) {
+        for (const Echo& echo : direct_)
+            directResponses_.push_back(shape_.ResponseFor(echo.smoothingNs));
+        for (const Echo& echo : crosstalk_)
+            crosstalkResponses_.push_back(shape_.ResponseFor(echo.smoothingNs));
+    }
 }
 
 // An echo of amplitude a (relative to the launch, the round trip's losses included) comes
@@ -275,9 +300,14 @@ double CableModel::LaunchRecovery(double timeNs, double pulseWidthNs) const {
 }
 
 double CableModel::Signal(double timeNs, double pulseWidthNs, Path path) const {
+    const std::vector<Echo>& echoes = Echoes(path);
+    const std::vector<EdgeShape::Response>& responses = path == Path::Direct ? directResponses_ : crosstalkResponses_;
     double sum = 0.0;
-    for (const Echo& echo : Echoes(path))
-        sum += echo.amplitude * PulseResponse(timeNs - echo.delayNs, pulseWidthNs, echo.smoothingNs, shape_);
+    for (std::size_t i = 0; i < echoes.size(); ++i) {
+        const double t = timeNs - echoes[i].delayNs;
+        sum += echoes[i].amplitude * (shape_.Ideal() ? PulseResponse(t, pulseWidthNs, echoes[i].smoothingNs)
+                                                     : EdgeShape::Pulse(t, pulseWidthNs, responses[i]));
+    }
     if (path == Path::Direct)
         sum += LaunchRecovery(timeNs, pulseWidthNs);
     return sum;

@@ -2,6 +2,7 @@
 
 #include "sim/Scenario.h"
 
+#include <complex>
 #include <optional>
 #include <vector>
 
@@ -29,10 +30,22 @@ public:
     EdgeShape(double riseNs, double overshoot);
 
     bool Ideal() const { return naturalRadPerNs_ <= 0; }
+    // Time constant of the ringing's decay.
+    double DecayNs() const { return Ideal() ? 0.0 : 1.0 / (damping_ * naturalRadPerNs_); }
 
-    // Response to a unit step at time 0 that then went through a first-order low-pass of time
-    // constant `smoothingNs`.
-    double Step(double timeNs, double smoothingNs) const;
+    // What a unit step at time 0 becomes through these edges and then a first-order low-pass
+    // of time constant `smoothingNs`, worked out once for many times.
+    struct Response {
+        std::complex<double> pole;
+        std::complex<double> complexResidue;
+        double realPole = 0;
+        double realResidue = 0;
+        double settledNs = 0;
+    };
+    Response ResponseFor(double smoothingNs) const;
+    static double Step(double timeNs, const Response& response);
+    // A rectangular pulse of `widthNs` through the same.
+    static double Pulse(double timeNs, double widthNs, const Response& response);
 
 private:
     double naturalRadPerNs_ = 0;
@@ -77,6 +90,8 @@ public:
     // Noiseless receiver input at `timeNs` after launch, relative to the launch amplitude.
     double Signal(double timeNs, double pulseWidthNs, Path path) const;
 
+    const EdgeShape& Shape() const { return shape_; }
+
     // Reflection coefficient of the board's output seen from the line.
     double OutputReflection() const { return outputReflection_; }
 
@@ -89,6 +104,8 @@ private:
     double recovery_ = 0; // the launch's recovery tail, share of the launch height
     double recoveryNs_ = 1;
     std::vector<Echo> direct_;
+    std::vector<EdgeShape::Response> directResponses_; // per echo, for shaped edges
+    std::vector<EdgeShape::Response> crosstalkResponses_;
     std::vector<Echo> crosstalk_;
 };
 

@@ -15,6 +15,9 @@ constexpr double kQuantisationNoise = 0.2887;
 // rms of a normal distribution cut at that quantile (|z| < 1.645).
 constexpr double kKeptShare = 0.9;
 constexpr double kTruncatedRms = 0.789;
+// The 20th percentile of |z| for a normal z, and the longest lag the noise is estimated over.
+constexpr double kFifthOfNormalMagnitude = 0.2533;
+constexpr int kMaxNoiseLag = 8;
 // A step is detected where the step detector exceeds this many of its own noise rms (and
 // at least kMinimumThreshold steps); it lasts until the detector falls below half of that.
 constexpr double kDetectionRatio = 4.5;
@@ -23,7 +26,8 @@ constexpr double kMinimumThreshold = 0.5;
 // steps: below that a slowly changing trace's quantisation stairs look alike.
 constexpr double kMinimumNoiseRatio = 2.0;
 constexpr double kMinimumSteps = 1.5;
-// Major: at least this many times the noise, and this share of the largest reflection.
+// Major: the step detector at least this many times its noise, and this share of the largest
+// reflection.
 constexpr double kMajorNoiseRatio = 8.0;
 constexpr double kMajorShare = 0.1;
 // A step is a trailing edge when one pulse width earlier there was an opposite step of at
@@ -40,7 +44,19 @@ constexpr double kTrendNoiseRatio = 3.0;
 // The two points of a rise whose line is followed back to the foot's level.
 constexpr double kLowShare = 0.15;
 constexpr double kHighShare = 0.5;
-constexpr int kMaxLocationWindow = 9;
+constexpr int kMaxLocationWindow = 25;
+// A swing of the other sign right after a reflection up to this share of it is its side lobe.
+constexpr double kSideLobeShare = 0.4;
+// Side lobes come within the pulse and this long after the edge.
+constexpr int kLeastRingSamples = 4;
+// Repeat echoes: up to this many passes, found within this many samples or this share of
+// their distance.
+constexpr int kMaxRepeatPass = 4;
+constexpr double kRepeatToleranceSamples = 3;
+constexpr double kRepeatToleranceShare = 0.005;
+constexpr double kRepeatSizeMargin = 1.3;
+// The most an instrument's output reflects of a returning echo (a 2.5 : 1 mismatch).
+constexpr double kMostOutputReflection = 0.5;
 constexpr double kConverterHigh = 127;
 constexpr double kConverterLow = -128;
 
@@ -50,6 +66,34 @@ double Median(std::vector<double> values) {
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
     return *middle;
+}
+
+// Rms of values around zero from the smallest kKeptShare of their magnitudes, scaled back to
+// the rms of a normal distribution: edges and pulses among them do not count.
+double TruncatedRms(std::vector<double> magnitudes) {
+    if (magnitudes.empty())
+        return 0.0;
+    std::sort(magnitudes.begin(), magnitudes.end());
+    const std::size_t kept =
+        std::max<std::size_t>(1, static_cast<std::size_t>(static_cast<double>(magnitudes.size()) * kKeptShare));
+    double sum = 0;
+    for (std::size_t i = 0; i < kept; ++i)
+        sum += magnitudes[i] * magnitudes[i];
+    return std::sqrt(sum / static_cast<double>(kept)) / kTruncatedRms;
+}
+
+// Rms of values around zero from the lowest fifth of their magnitudes: robust while most of
+// them belong to something else (the step detector is wide around every edge, and a long
+// tail keeps it off zero).
+double LowQuantileRms(const std::vector<double>& values, int from) {
+    std::vector<double> magnitudes;
+    for (std::size_t i = static_cast<std::size_t>(std::max(from, 0)); i < values.size(); ++i)
+        magnitudes.push_back(std::abs(values[i]));
+    if (magnitudes.empty())
+        return 0.0;
+    const auto at = magnitudes.begin() + static_cast<std::ptrdiff_t>(magnitudes.size() / 5);
+    std::nth_element(magnitudes.begin(), at, magnitudes.end());
+    return *at / kFifthOfNormalMagnitude;
 }
 
 // prefix[i] = values[0] + ... + values[i - 1].
@@ -147,19 +191,21 @@ double CrossingBefore(const std::vector<double>& relative, int peak, int floor, 
 } // namespace
 
 double EstimateNoise(const std::vector<double>& samples, int from) {
-    std::vector<double> steps;
-    for (std::size_t i = static_cast<std::size_t>(std::max(from, 0)) + 1; i < samples.size(); ++i)
-        steps.push_back(std::abs(samples[i] - samples[i - 1]));
-    if (steps.size() < 10)
-        return kQuantisationNoise;
-    std::sort(steps.begin(), steps.end());
-    const std::size_t kept = static_cast<std::size_t>(static_cast<double>(steps.size()) * kKeptShare);
-    double sum = 0;
-    for (std::size_t i = 0; i < kept; ++i)
-        sum += steps[i] * steps[i];
-    const double stepRms = std::sqrt(sum / static_cast<double>(kept)) / kTruncatedRms;
-    // The difference of two independent samples has twice the variance of one.
-    return std::max(stepRms / std::sqrt(2.0), kQuantisationNoise);
+    // Noise that is not white (correlated from sample to sample, as on an oversampled trace)
+    // looks smaller in the differences of neighbours than it is: the differences over a few
+    // lags are taken too, and the largest estimate wins. Slow changes (tails, drift) add little
+    // over so short a lag.
+    double estimate = kQuantisationNoise;
+    for (int lag = 1; lag <= kMaxNoiseLag; lag *= 2) {
+        std::vector<double> steps;
+        for (std::size_t i = static_cast<std::size_t>(std::max(from, 0) + lag); i < samples.size(); ++i)
+            steps.push_back(std::abs(samples[i] - samples[i - static_cast<std::size_t>(lag)]));
+        if (steps.size() < 10)
+            break;
+        // The difference of two independent samples has twice the variance of one.
+        estimate = std::max(estimate, TruncatedRms(std::move(steps)) / std::sqrt(2.0));
+    }
+    return estimate;
 }
 
 namespace {
@@ -193,10 +239,11 @@ public:
             if (IsTrailingEdge(step))
                 continue;
             leading_.push_back(step);
-            if (OnlyReturns(step))
+            if (OnlyReturns(step) || PartOfClippedReflection(step))
                 continue;
             const std::optional<Rise> rise = MeasureRise(step.sign, step.centre);
-            if (!rise || rise->amplitude < std::max(kMinimumNoiseRatio * report_.noise, kMinimumSteps))
+            if (!rise || rise->amplitude < std::max(kMinimumNoiseRatio * report_.noise, kMinimumSteps) ||
+                IsSideLobe(step, *rise))
                 continue;
             Reflection reflection;
             reflection.sample = rise->edge;
@@ -204,9 +251,13 @@ public:
             reflection.amplitude = step.sign * rise->amplitude;
             reflection.noiseRatio = rise->amplitude / report_.noise;
             report_.reflections.push_back(reflection);
-            reported_.push_back({step.centre, step.sign, rise->level});
+            reported_.push_back(
+                {step.centre, step.sign, rise->level, rise->amplitude, ClippedUntil(step), step.size / detectorNoise_});
         }
-        MarkLikelyEnd(report_);
+        for (const Reflection& reflection : report_.reflections)
+            largest_ = std::max(largest_, std::abs(reflection.amplitude));
+        MarkRepeats();
+        MarkLikelyEnd();
         return report_;
     }
 
@@ -214,7 +265,10 @@ private:
     struct Reported {
         int centre;
         int sign;
-        double level; // the trace's level before the reflection
+        double level;     // the trace's level before the reflection
+        double amplitude; // its height above that level
+        int clippedUntil; // the last sample of its clipped stretch, -1 when it did not clip
+        double standing;  // the step detector's peak in multiples of the detector's noise
     };
 
     static double At(const std::vector<double>& values, int i) { return values[static_cast<std::size_t>(i)]; }
@@ -233,10 +287,13 @@ private:
         }
         location_ = MovingAverage(level, locationWidth_);
         steps_ = EdgeSteps(level, detectionWidth_);
-        // The step detector's noise: the difference of two means of `detectionWidth_` samples.
-        detectionThreshold_ =
-            std::max(kDetectionRatio * report_.noise * std::sqrt(2.0 / detectionWidth_), kMinimumThreshold);
-        locationThreshold_ = std::max(kDetectionRatio * report_.noise / std::sqrt(locationWidth_), kMinimumThreshold);
+        // The step detector's noise: the difference of two means of `detectionWidth_` samples
+        // of white noise, or what the detector itself shows where the noise is not white.
+        detectorNoise_ = std::max(report_.noise * std::sqrt(2.0 / detectionWidth_), LowQuantileRms(steps_, launchEnd_));
+        locationNoise_ = std::max(report_.noise / std::sqrt(locationWidth_),
+                                  LowQuantileRms(EdgeSteps(level, locationWidth_), launchEnd_) / std::sqrt(2.0));
+        detectionThreshold_ = std::max(kDetectionRatio * detectorNoise_, kMinimumThreshold);
+        locationThreshold_ = std::max(kDetectionRatio * locationNoise_, kMinimumThreshold);
 
         // As long as the launch pulse's tail is still falling (or rising) faster than the
         // noise, nothing can be told apart.
@@ -260,6 +317,103 @@ private:
         return leadingThere && mirrored >= kMirroredShare * step.size;
     }
 
+    // The last sample of the stretch in which a reflection starting at `step` holds the trace at
+    // the converter's limit in its direction; -1 when it does not reach the limit.
+    int ClippedUntil(const Step& step) const {
+        auto clipped = [&](int i) {
+            return step.sign > 0 ? At(samples_, i) >= kConverterHigh : At(samples_, i) <= kConverterLow;
+        };
+        int i = std::max(0, step.centre - detectionWidth_);
+        const int searchTo = std::min(n_ - 1, step.centre + pulse_ + detectionWidth_);
+        while (i <= searchTo && !clipped(i))
+            ++i;
+        if (i > searchTo)
+            return -1;
+        // Noise lets the trace off the limit for a sample or two while it is held there.
+        const int gap = std::max(2, detectionWidth_ / 4);
+        int last = i;
+        for (int j = i + 1; j < n_ && j - last <= gap; ++j)
+            last = clipped(j) ? j : last;
+        return last;
+    }
+
+    // A clipped reflection lasts as long as the trace stays at the limit; as the receiver comes
+    // back, the trace falls steeply, rings, and may take long to return: steps of the other sign
+    // that take the trace back to its level before that reflection (right after the stretch, a
+    // ringing swing past it) while the receiver recovers are its trailing edge, not reflections
+    // of their own.
+    bool PartOfClippedReflection(const Step& step) const {
+        return std::any_of(reported_.begin(), reported_.end(), [&](const Reported& earlier) {
+            if (earlier.clippedUntil < 0 || step.sign != -earlier.sign || step.centre <= earlier.centre)
+                return false;
+            // Right after the stretch the trace may ring past its level, but not as far again
+            // as the reflection went (that is a reflection of the other sign arriving).
+            if (step.centre <= earlier.clippedUntil + pulse_ + 2 * detectionWidth_)
+                return Beyond(step, earlier.level) <
+                       std::max(kReturnMargin * locationThreshold_, kSideLobeShare * earlier.amplitude);
+            // The longer the receiver was overdriven, the longer it takes to come back.
+            const int stretch = earlier.clippedUntil - earlier.centre;
+            return step.centre <= earlier.clippedUntil + stretch &&
+                   Beyond(step, earlier.level) < kReturnMargin * locationThreshold_;
+        });
+    }
+
+    // The launch pulse's edges overshoot and ring, and so does every echo of it: right after a
+    // reflection, a swing of the other sign that stays within what ringing gives is a side lobe
+    // of that reflection.
+    bool IsSideLobe(const Step& step, const Rise& rise) const {
+        if (reported_.empty())
+            return false;
+        const Reported& last = reported_.back();
+        return step.sign == -last.sign &&
+               step.centre <= last.centre + pulse_ + std::max(kLeastRingSamples, pulse_ / 2) &&
+               rise.amplitude <= kSideLobeShare * last.amplitude;
+    }
+
+    // An echo at two, three or four times the distance of an earlier major reflection, weaker
+    // than it, is that reflection's pulse come back again after a reflection at the instrument's
+    // own output (the pulse bounces between the two). Its sign is that of the output's mismatch
+    // after two passes, and the reflection's own after three.
+    void MarkRepeats() {
+        std::vector<Reflection>& found = report_.reflections;
+        for (std::size_t j = 0; j < found.size(); ++j) {
+            for (std::size_t i = 0; i < j && found[j].repeatOf == 0; ++i) {
+                const Reflection& origin = found[i];
+                if (origin.repeatOf != 0 || !IsMajor(i) || !(origin.sample > 0))
+                    continue;
+                const double times = found[j].sample / origin.sample;
+                const int pass = static_cast<int>(std::lround(times));
+                if (pass < 2 || pass > kMaxRepeatPass)
+                    continue;
+                const double tolerance = std::max(kRepeatToleranceSamples, kRepeatToleranceShare * found[j].sample);
+                const bool there = std::abs(found[j].sample - pass * origin.sample) <= tolerance;
+                // Each further pass brings back at most the reflection's share of the launch
+                // pulse times the output's reflection (a clipped launch was larger than it
+                // reads, which only lets more through).
+                const double share = report_.launchAmplitude > 0
+                                         ? std::min(1.0, std::abs(origin.amplitude) / report_.launchAmplitude)
+                                         : 1.0;
+                // A clipped reflection was larger than it reads: its repeats can be as high.
+                const double most = reported_[i].clippedUntil >= 0
+                                        ? kRepeatSizeMargin * std::abs(origin.amplitude)
+                                        : kRepeatSizeMargin * std::abs(origin.amplitude) *
+                                              std::pow(kMostOutputReflection * share, pass - 1);
+                const bool weaker = std::abs(found[j].amplitude) <= most;
+                const bool signFits = pass % 2 == 0 || found[j].sign == origin.sign;
+                if (there && weaker && signFits)
+                    found[j].repeatOf = static_cast<int>(i) + 1;
+            }
+        }
+    }
+
+    // Major: it stands far above the noise at the pulse's own scale (where a reflection one
+    // pulse wide is seen through noise averaged over that width), and it is not small beside
+    // the largest reflection.
+    bool IsMajor(std::size_t index) const {
+        return reported_[index].standing >= kMajorNoiseRatio &&
+               std::abs(report_.reflections[index].amplitude) >= kMajorShare * largest_;
+    }
+
     // A step soon after the last reflection that takes the trace no further than back towards
     // where it was before that reflection: that reflection's tail, or the end of the pulse
     // that a short section (a splice) sends back with both of its edges.
@@ -269,11 +423,16 @@ private:
         const Reported& last = reported_.back();
         if (step.centre > last.centre + pulse_ + 2 * detectionWidth_)
             return false;
+        return Beyond(step, last.level) < kReturnMargin * locationThreshold_;
+    }
+
+    // How far the smoothed trace around a step goes past `level` in the step's direction.
+    double Beyond(const Step& step, double level) const {
         double beyond = 0;
         const int from = std::max(0, step.centre - detectionWidth_ / 2);
         for (int i = from; i <= std::min(n_ - 1, step.centre + detectionWidth_ + detectionWidth_ / 2); ++i)
-            beyond = std::max(beyond, step.sign * (At(location_, i) - last.level));
-        return beyond < kReturnMargin * locationThreshold_;
+            beyond = std::max(beyond, step.sign * (At(location_, i) - level));
+        return beyond;
     }
 
     // The slope the trace kept before `foot` (the tail of an earlier reflection still coming
@@ -284,7 +443,7 @@ private:
             return 0.0;
         const double slope =
             (MeanOf(location_, foot - span, foot) - MeanOf(location_, foot - 2 * span, foot - span)) / span;
-        const double noise = report_.noise * std::sqrt(2.0 / span) / span;
+        const double noise = std::max(report_.noise * std::sqrt(2.0 / span), detectorNoise_) / span;
         return std::abs(slope) > kTrendNoiseRatio * noise ? slope : 0.0;
     }
 
@@ -342,22 +501,18 @@ private:
         return rise;
     }
 
-    // The furthest major reflection is the likely end or fault; without a major one, the largest.
-    static void MarkLikelyEnd(EventReport& report) {
-        double largest = 0;
-        for (const Reflection& reflection : report.reflections)
-            largest = std::max(largest, std::abs(reflection.amplitude));
+    // The likely end or fault is the furthest major reflection that is not a repeat; when no
+    // reflection stands out, none is marked.
+    void MarkLikelyEnd() {
+        largest_ = 0;
+        for (const Reflection& reflection : report_.reflections)
+            largest_ = std::max(largest_, std::abs(reflection.amplitude));
         Reflection* likely = nullptr;
-        for (Reflection& reflection : report.reflections) {
-            const double size = std::abs(reflection.amplitude);
-            reflection.major = size >= kMajorNoiseRatio * report.noise && size >= kMajorShare * largest;
-            if (reflection.major)
+        for (std::size_t i = 0; i < report_.reflections.size(); ++i) {
+            Reflection& reflection = report_.reflections[i];
+            reflection.major = IsMajor(i);
+            if (reflection.major && reflection.repeatOf == 0)
                 likely = &reflection;
-        }
-        if (likely == nullptr && !report.reflections.empty()) {
-            likely = &*std::max_element(
-                report.reflections.begin(), report.reflections.end(),
-                [](const Reflection& a, const Reflection& b) { return std::abs(a.amplitude) < std::abs(b.amplitude); });
         }
         if (likely != nullptr)
             likely->likelyEnd = true;
@@ -371,6 +526,9 @@ private:
     const int slopeSpan_;
     const int launchEnd_;
     int tailEnd_ = 0;
+    double largest_ = 0;       // the largest reflection's size
+    double detectorNoise_ = 0; // rms of the step detector where no edge is
+    double locationNoise_ = 0; // rms of the smoothed trace's level
     double detectionThreshold_ = 0;
     double locationThreshold_ = 0;
     std::vector<double> location_;

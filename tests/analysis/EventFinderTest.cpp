@@ -54,7 +54,7 @@ analysis::EventReport Analyse(const Case& c, std::mt19937& random, Capture& capt
     const sim::CableModel model(c.cable, c.split);
     const sim::SampleWindow window{0, storageFactor, capture.samples};
     const QByteArray bytes =
-        sim::FormTrace(model, sim::Path::Direct, window, {c.pulseNs, c.averaging, c.gainCode, c.noise}, random);
+        sim::FormTrace(model, sim::Path::Direct, window, {c.pulseNs, c.averaging, c.gainCode, c.noise, {}}, random);
     std::vector<double> values;
     for (const char b : bytes)
         values.push_back(static_cast<signed char>(b));
@@ -90,46 +90,63 @@ TEST(EventFinder, FindsTheModelsReflectionsOverManyTraces) {
 
 namespace {
 
-// A random line for a random range: one to three faults spread along it, the range's pulse
-// (or the next shorter or longer one), some averaging, and the gain an operator would set so
-// that the largest reflection fills most of the screen without clipping.
+// A random line for a random range, as a technician meets it: one to three faults spread along
+// it (sections shorter than the pulse among them), any pulse near the range's own, some
+// averaging, a board whose output may not match the line (repeat echoes), a launch pulse with
+// real edges, ringing and a recovery tail, noise that may be correlated and drift, and the gain
+// an operator would set: mostly so that the largest reflection fills most of the screen, but
+// often turned up until the far end clips.
 struct RandomTrace {
     sim::Cable cable;
+    sim::Launch launch;
     double noise = 0;
     int storageFactor = 1;
-    double pulseNs = 0;
-    int averaging = 1;
-    int gainCode = 0;
+    Capture capture;
 };
+
+constexpr double kMostNoiseSteps = 12;
 
 RandomTrace MakeRandomTrace(std::mt19937& random) {
     auto uniform = [&](double low, double high) { return std::uniform_real_distribution<double>(low, high)(random); };
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    auto chance = [&](double share) { return uniform(0, 1) < share; };
 
     RandomTrace trace;
-    const int range = pick(1, 8);
+    Capture& capture = trace.capture;
+    const int range = pick(0, 10);
     trace.storageFactor = range >= 5 ? 1 << (range - 4) : 1;
+    capture.nsPerSample = sim::kBaseSampleNs * trace.storageFactor;
     const int pulseIndex = std::clamp(
         static_cast<int>(tables::kRanges[static_cast<std::size_t>(range)].defaultPulse) + pick(-1, 1), 0, 11);
-    trace.pulseNs = tables::kPulses[static_cast<std::size_t>(pulseIndex)].widthNs;
-    trace.averaging = 1 << pick(0, 7);
+    capture.pulseNs = tables::kPulses[static_cast<std::size_t>(pulseIndex)].widthNs;
+    capture.averaging = 1 << pick(0, 7);
     trace.noise = uniform(0.001, 0.01);
+    if (chance(0.4)) {
+        capture.traits.correlatedNoise = uniform(0.3, 1.0) * trace.noise;
+        capture.traits.correlationNs = uniform(2, 8) * capture.nsPerSample;
+    }
+    const double drift = chance(0.3) ? uniform(0.1, 0.5) : 0.0; // of the noise the trace shows
+    capture.traits.clipRecoveryNs = uniform(10, 200);
+    trace.launch.riseNs = uniform(1.5, 6);
+    trace.launch.overshoot = uniform(0, 0.3);
+    trace.launch.recovery = uniform(0, 0.05);
 
     sim::Cable& cable = trace.cable;
     cable.ku = uniform(1.4, 1.6);
     cable.attenuation = uniform(5, 20);
+    cable.matching = chance(0.5) ? 100 : static_cast<int>(uniform(40, 250));
     const double metresPerNs = 0.15 / cable.ku; // of echo delay
-    const double traceMetres = 8000 * trace.storageFactor * sim::kBaseSampleNs * metresPerNs;
-    cable.length = uniform(0.3, 0.9) * traceMetres;
+    const double traceMetres = 8000 * capture.nsPerSample * metresPerNs;
+    const double pulseMetres = capture.pulseNs * metresPerNs;
+    cable.length = uniform(0.15, 0.9) * traceMetres;
     cable.termination = std::array{sim::Termination::Open, sim::Termination::Short, sim::Termination::Load}[pick(0, 2)];
     cable.loadResistance = uniform(20, 400);
-    const double pulseMetres = trace.pulseNs * metresPerNs;
     double at = 0;
     for (int k = pick(1, 3); k > 0; --k) {
         at = std::max(at + 3 * pulseMetres, uniform(0.1, 0.9) * cable.length);
         if (at > cable.length - 3 * pulseMetres)
             break;
-        switch (pick(0, 3)) {
+        switch (pick(0, 4)) {
         case 0:
             cable.events.push_back(cables::Splice(at, 0, cable.impedance * uniform(0.7, 1.3)));
             break;
@@ -142,66 +159,93 @@ RandomTrace MakeRandomTrace(std::mt19937& random) {
         case 2:
             cable.events.push_back(cables::Resistance(sim::CableEvent::Kind::Shunt, at, uniform(100, 2000)));
             break;
+        case 3: {
+            // A splice or a short wet patch shorter than the pulse: its two reflections overlap.
+            const double length = uniform(0.05, 0.8) * pulseMetres;
+            cable.events.push_back(chance(0.5) ? cables::Splice(at, length, cable.impedance * uniform(0.7, 1.3))
+                                               : cables::Wet(at, at + length, cable.impedance * uniform(0.6, 0.9)));
+            at += length;
+            break;
+        }
         default:
             cable.events.push_back(cables::Resistance(sim::CableEvent::Kind::Series, at, uniform(20, 200)));
             break;
         }
     }
 
-    // The gain: the largest reflection at about 60 to 110 converter steps.
-    const sim::CableModel model(cable, std::nullopt);
+    // The gain: the largest reflection at about 60 to 110 converter steps, or turned up by
+    // 6 to 20 dB so that it clips.
+    const sim::CableModel model(cable, std::nullopt, trace.launch);
     double largest = 0;
     for (std::size_t i = 1; i < model.Echoes(sim::Path::Direct).size(); ++i) {
         const sim::Echo& echo = model.Echoes(sim::Path::Direct)[i];
-        largest = std::max(largest, std::abs(echo.amplitude) *
-                                        sim::PulseResponse(trace.pulseNs, trace.pulseNs, echo.smoothingNs));
+        largest = std::max(largest, std::abs(echo.amplitude) * sim::PulseResponse(capture.pulseNs, capture.pulseNs,
+                                                                                  echo.smoothingNs, model.Shape()));
     }
-    const double wanted = uniform(60, 110);
-    trace.gainCode = std::clamp(
+    const double wanted = uniform(60, 110) * (chance(0.3) ? std::pow(10.0, uniform(6, 20) / 20.0) : 1.0);
+    capture.gainCode = std::clamp(
         static_cast<int>(std::floor(80.0 * std::log10(wanted / (largest * sim::GainStepsPerUnit(0))))), 0, 255);
+    // A trace whose noise fills a tenth of the screen is averaged more, as far as the board allows.
+    // A trace whose noise fills a tenth of the screen is averaged more, as far as the board
+    // allows, and then the gain is turned down.
+    while (event_score::NoiseSteps(trace.noise, capture) > kMostNoiseSteps && capture.averaging < 128)
+        capture.averaging *= 2;
+    while (event_score::NoiseSteps(trace.noise, capture) > kMostNoiseSteps && capture.gainCode > 0)
+        capture.gainCode = std::max(0, capture.gainCode - 4);
+    capture.traits.drift = drift * std::hypot(trace.noise, capture.traits.correlatedNoise) /
+                           std::sqrt(static_cast<double>(capture.averaging));
     return trace;
 }
 
 TEST(EventFinder, RandomLinesOverEveryRange) {
     std::mt19937 random(8122026);
-    int found = 0, missed = 0, traces = 0, cleanTraces = 0, falseEvents = 0;
-    double worstShare = 0;
-    for (int trial = 0; trial < 300; ++trial) {
+    constexpr int kTraces = 1000;
+    int found = 0, missed = 0, cleanTraces = 0, falseEvents = 0, endRight = 0, endOnRepeat = 0, endOnNothing = 0;
+    int repeatsFound = 0, repeatsNamed = 0;
+    double worstShare = 0, worstMetres = 0;
+    for (int trial = 0; trial < kTraces; ++trial) {
         const RandomTrace t = MakeRandomTrace(random);
-        const sim::CableModel model(t.cable, std::nullopt);
-        Capture capture;
-        capture.nsPerSample = sim::kBaseSampleNs * t.storageFactor;
-        capture.pulseNs = t.pulseNs;
-        capture.gainCode = t.gainCode;
-        capture.averaging = t.averaging;
+        const Capture& capture = t.capture;
+        const sim::CableModel model(t.cable, std::nullopt, t.launch);
         const sim::SampleWindow window{0, t.storageFactor, capture.samples};
         const QByteArray bytes =
-            sim::FormTrace(model, sim::Path::Direct, window, {t.pulseNs, t.averaging, t.gainCode, t.noise}, random);
+            sim::FormTrace(model, sim::Path::Direct, window,
+                           {capture.pulseNs, capture.averaging, capture.gainCode, t.noise, capture.traits}, random);
         std::vector<double> values;
         for (const char b : bytes)
             values.push_back(static_cast<signed char>(b));
-        const analysis::EventReport report = analysis::FindEvents(values, {capture.nsPerSample, t.pulseNs});
+        const analysis::EventReport report = analysis::FindEvents(values, {capture.nsPerSample, capture.pulseNs});
         const auto expected = event_score::ExpectedEvents(model, capture, event_score::NoiseSteps(t.noise, capture));
         const event_score::Score score =
             event_score::ScoreReport(expected, report, capture.nsPerSample * 0.15 / t.cable.ku);
-        ++traces;
         found += score.found;
         missed += score.missed;
         falseEvents += score.falseEvents;
+        repeatsFound += score.repeatsFound;
+        repeatsNamed += score.repeatsNamed;
         cleanTraces += score.falseEvents <= 1 ? 1 : 0;
+        endRight += score.endRight ? 1 : 0;
+        endOnRepeat += score.endOnRepeat ? 1 : 0;
+        endOnNothing += score.endOnNothing ? 1 : 0;
         worstShare = std::max(worstShare, score.worstErrorShare);
-        if (score.missed > 0 || score.falseEvents > 1)
-            std::printf("trace %d: storage %d, pulse %.0f ns, averaging %d, gain %d, noise %.4f\n%s", trial,
-                        t.storageFactor, t.pulseNs, t.averaging, t.gainCode, t.noise,
-                        score.details.toStdString().c_str());
+        worstMetres = std::max(worstMetres, score.worstErrorMetres);
+        if (score.missed > 0 || score.falseEvents > 1 || !score.endRight)
+            std::printf("trace %d: %.0f m/sample, pulse %.0f ns, averaging %d, gain %d, noise %.4f, matching %d\n%s",
+                        trial, capture.nsPerSample * 0.15 / t.cable.ku, capture.pulseNs, capture.averaging,
+                        capture.gainCode, t.noise, t.cable.matching, score.details.toStdString().c_str());
     }
     std::printf("random lines: %d traces, found %d, missed %d, false %d, traces with at most one false %d, worst error "
-                "%.2f of allowed\n",
-                traces, found, missed, falseEvents, cleanTraces, worstShare);
+                "%.2f of allowed (%.2f m); likely end right on %d, on a repeat %d, on no echo %d; repeats found %d, "
+                "named %d\n",
+                kTraces, found, missed, falseEvents, cleanTraces, worstShare, worstMetres, endRight, endOnRepeat,
+                endOnNothing, repeatsFound, repeatsNamed);
     // What this finder achieves over these lines, with a little room: it is a measure of
     // the finder, kept so that a change that makes it worse is seen.
-    EXPECT_GE(found, 0.9 * (found + missed));
-    EXPECT_GE(cleanTraces, 0.95 * traces);
+    // The likely-end mark is what sends a crew out: it is never on a repeat echo.
+    EXPECT_GE(found, 0.84 * (found + missed));
+    EXPECT_GE(cleanTraces, 0.88 * kTraces);
+    EXPECT_GE(endRight, 0.93 * kTraces);
+    EXPECT_EQ(endOnRepeat, 0);
 }
 
 } // namespace
