@@ -1,5 +1,6 @@
 #include "platform/Gpio.h"
 
+#include "platform/GpiodGpio.h"
 #include "platform/MappedGpio.h"
 #include "platform/Power.h"
 #include "platform/SimulatedGpio.h"
@@ -16,11 +17,24 @@ std::optional<GpioBackend*>& Replacement() {
     return pins;
 }
 
-GpioBackend* InstrumentPins() {
-    static const std::unique_ptr<MappedGpio> controller = MappedGpio::Open();
+// The kernel's character devices when the configuration file names lines that can be had;
+// otherwise the original board's controller through physical memory (which needs root).
+std::unique_ptr<GpioBackend> OpenInstrumentPins() {
+    QString why;
+    if (auto lines = OpenConfiguredGpio(QString::fromLatin1(kGpioConfigPath), why)) {
+        Trace("GPIO: the lines of %s\n", kGpioConfigPath);
+        return lines;
+    }
+    Trace("GPIO: %s; trying the mapped controller\n", qUtf8Printable(why));
+    auto controller = MappedGpio::Open();
     if (!controller)
         Trace("GPIO controller cannot be mapped: no pins\n");
-    return controller.get();
+    return controller;
+}
+
+GpioBackend* InstrumentPins() {
+    static const std::unique_ptr<GpioBackend> pins = OpenInstrumentPins();
+    return pins.get();
 }
 
 } // namespace

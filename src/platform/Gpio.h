@@ -2,7 +2,8 @@
 
 // The processor's general-purpose I/O pins as the program sees them: three operations
 // on a pin, behind an interface so that a workstation runs on simulated pins and the
-// instrument on its GPIO controller.
+// instrument on its GPIO lines (the kernel's character devices, or the controller's
+// registers).
 
 #include <optional>
 
@@ -35,9 +36,11 @@ public:
 
 class SimulatedGpio;
 
-// The process-wide pins, chosen at the first call: the GPIO controller when the program
-// runs on the instrument, the simulated pins (SimulatedPins) on a workstation. Null when
-// the controller cannot be opened; the program then runs without the pins.
+// The process-wide pins, chosen at the first call. On the instrument: the lines that
+// kGpioConfigPath names, through the kernel's GPIO character devices, when the file is there
+// and its lines can be had; otherwise the GPIO controller mapped from physical memory. On a
+// workstation: the simulated pins (SimulatedPins). Null when neither opens on the
+// instrument; the program then runs without the pins.
 GpioBackend* Gpio();
 
 // The process-wide simulation; tests drive its adapter and charger lines.
