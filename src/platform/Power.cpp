@@ -21,16 +21,18 @@ std::function<bool()>& Handler() {
     return handler;
 }
 
+// Through the service manager: the program runs as its own unprivileged user, and the
+// login manager decides (by its policy rules) whether that user may switch the system off.
 bool SystemPowersOff() {
     QProcess command;
-    command.start(QStringLiteral("poweroff"), {});
+    command.start(QStringLiteral("systemctl"), {QStringLiteral("poweroff")});
     if (!command.waitForStarted(kPowerOffCommandMs)) {
-        Trace("Power: poweroff cannot be run: %s\n", qUtf8Printable(command.errorString()));
+        Trace("Power: systemctl poweroff cannot be run: %s\n", qUtf8Printable(command.errorString()));
         return false;
     }
     if (!command.waitForFinished(kPowerOffCommandMs) || command.exitStatus() != QProcess::NormalExit ||
         command.exitCode() != 0) {
-        Trace("Power: poweroff refused (exit %d): %s\n", command.exitCode(),
+        Trace("Power: systemctl poweroff refused (exit %d): %s\n", command.exitCode(),
               command.readAllStandardError().trimmed().constData());
         return false;
     }
