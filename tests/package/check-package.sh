@@ -85,12 +85,12 @@ check "starts the program on the instrument's home" \
     test "$(setting ExecStart)" = '/usr/bin/pel --home /var/lib/pel $PEL_OPTIONS'
 check "starts at boot" test "$(setting WantedBy)" = multi-user.target
 check "the panel's plugin defaults to linuxfb" grep -qx 'QT_QPA_PLATFORM=linuxfb' "$unpacked/etc/default/pel"
-if command -v systemd-analyze >/dev/null; then
-    # Offline: the unit as systemd parses it (unknown settings, bad values).
-    check "systemd-analyze verify finds nothing" \
-        bash -c '! systemd-analyze verify --root="$0" pel.service 2>&1 | grep -v "^$" | tee /dev/stderr | grep -q .' \
-        "$unpacked"
-fi
+# Offline, the unit as systemd reads it: unknown settings and bad values are reported. The
+# copy starts the unpacked program, since verify also wants the command to be there.
+mkdir "$work/verify"
+sed "s|^ExecStart=/usr/bin/pel |ExecStart=$unpacked/usr/bin/pel |" "$unit" >"$work/verify/pel.service"
+check "systemd-analyze verify finds nothing" \
+    bash -c '! systemd-analyze verify "$0" 2>&1 | tee /dev/stderr | grep -q .' "$work/verify/pel.service"
 
 echo "== maintainer scripts on a scratch root"
 as_root=()
@@ -106,7 +106,7 @@ new_root() {
 run_script() { # run_script ROOT SCRIPT ARGS...
     local root="$1" script="$2"
     shift 2
-    DPKG_ROOT="$root" "${as_root[@]}" sh "$work/control/$script" "$@" >"$work/script.log" 2>&1 ||
+    DPKG_ROOT="$root" DPKG_MAINTSCRIPT_PACKAGE=pel DPKG_MAINTSCRIPT_NAME="$script" "${as_root[@]}" sh "$work/control/$script" "$@" >"$work/script.log" 2>&1 ||
         { cat "$work/script.log" >&2; return 1; }
 }
 
@@ -121,11 +121,10 @@ uid="$(awk -F: '$1 == "pel" { print $3 }' "$fresh/etc/passwd")"
 check "the new home belongs to pel" \
     test "$("${as_root[@]}" stat -c '%u %a' "$fresh/var/lib/pel")" = "$uid 750"
 check "the service is enabled" test -L "$fresh/etc/systemd/system/multi-user.target.wants/pel.service"
-cp "$fresh/var/lib/pel/save/tableku.tku" "$work/first.tku"
 printf 'operator' >>"$fresh/var/lib/pel/save/tableku.tku"
+cp "$fresh/var/lib/pel/save/tableku.tku" "$work/operator.tku"
 check "postinst again (an upgrade) succeeds" run_script "$fresh" postinst configure 1.0.0
-check "an upgrade keeps the operator's table" \
-    bash -c 'test "$(cat "$0")operator" = "$(cat "$1")"' "$work/first.tku" "$fresh/var/lib/pel/save/tableku.tku"
+check "an upgrade keeps the operator's table" cmp -s "$work/operator.tku" "$fresh/var/lib/pel/save/tableku.tku"
 check "no scratch home is left beside" bash -c '! ls -d "$0"/var/lib/pel.new-* 2>/dev/null' "$fresh"
 
 existing="$work/existing"
@@ -150,7 +149,7 @@ check "removal and purge keep the home" test -f "$existing/var/lib/pel/pel.ini" 
 check "purge forgets the service" test ! -e "$existing/etc/systemd/system/multi-user.target.wants/pel.service"
 
 echo "== lintian"
-lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1
+lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1
 lintian_status=$?
 grep -v '^running with root privileges' "$work/lintian.log"
 check "lintian reports no error" test "$lintian_status" -eq 0
