@@ -43,7 +43,9 @@ for entry in "-rwxr-xr-x root/root ./usr/bin/pel" "-rwxr-xr-x root/root ./usr/bi
     "-rw-r--r-- root/root ./usr/share/doc/pel/changelog.gz" "-rw-r--r-- root/root ./lib/systemd/system/pel.service" \
     "-rw-r--r-- root/root ./usr/lib/sysusers.d/pel.conf" "-rw-r--r-- root/root ./lib/udev/rules.d/60-pel-gpio.rules" \
     "-rw-r--r-- root/root ./usr/share/polkit-1/rules.d/60-pel-power-off.rules" \
-    "-rw-r--r-- root/root ./etc/default/pel" "-rw-r--r-- root/root ./etc/pel/gpio.conf"; do
+    "-rw-r--r-- root/root ./etc/default/pel" "-rw-r--r-- root/root ./etc/pel/gpio.conf" \
+    "-rw-r--r-- root/root ./usr/share/man/man1/pel.1.gz" "-rw-r--r-- root/root ./usr/share/man/man1/pel-tool.1.gz" \
+    "-rw-r--r-- root/root ./usr/share/man/man1/pel-board.1.gz"; do
     check "holds $entry" contains "$contents" "$entry"
 done
 check "nothing under /var: the instrument's home is the maintainer scripts' to make" \
