@@ -48,7 +48,7 @@ constexpr int kMaxLocationWindow = 25;
 // A swing of the other sign right after a reflection up to this share of it is its side lobe.
 constexpr double kSideLobeShare = 0.4;
 // Side lobes come within the pulse and this long after the edge.
-constexpr int kLeastRingSamples = 4;
+constexpr int kLeastRingSamples = 24;
 // Repeat echoes: up to this many passes, found within this many samples or this share of
 // their distance.
 constexpr int kMaxRepeatPass = 4;
@@ -365,8 +365,7 @@ private:
         if (reported_.empty())
             return false;
         const Reported& last = reported_.back();
-        return step.sign == -last.sign &&
-               step.centre <= last.centre + pulse_ + std::max(kLeastRingSamples, pulse_ / 2) &&
+        return step.centre <= last.centre + pulse_ + std::max(kLeastRingSamples, pulse_ / 2) &&
                rise.amplitude <= kSideLobeShare * last.amplitude;
     }
 
@@ -493,7 +492,10 @@ private:
         std::vector<double> relative(static_cast<std::size_t>(peak - foot + 1));
         for (int i = foot; i <= peak; ++i)
             relative[static_cast<std::size_t>(i - foot)] = sign * (At(location_, i) - rise.level - trend * (i - foot));
-        rise.amplitude = relative.back();
+        // The trend before the rise is followed only a detector window on: further out it is
+        // a guess, and a steep one would make a rise larger than the trace ever moved.
+        const double moved = sign * (At(location_, peak) - rise.level);
+        rise.amplitude = std::min(relative.back(), moved + std::abs(trend) * std::min(peak - foot, detectionWidth_));
         const int top = peak - foot;
         const double high = foot + CrossingBefore(relative, top, 0, kHighShare * rise.amplitude);
         const double low = foot + CrossingBefore(relative, top, 0, kLowShare * rise.amplitude);

@@ -90,6 +90,70 @@ TEST(EventFinder, FindsTheModelsReflectionsOverManyTraces) {
 
 namespace {
 
+// Lines written down as the simulated board's scenario files, each showing what a real line
+// shows: the trace the finder gets, and where a crew should be sent.
+struct NamedLine {
+    const char* file;
+    int storageFactor;
+    double pulseNs;
+    int gainCode;
+    int averaging;
+    int endSign;               // the likely end's sign
+    double quietFrom, quietTo; // metres where no reflection may be reported
+    double repeatAt;           // metres of an echo that must be named a repeat, 0: none
+};
+
+TEST(EventFinder, NamedLinesSendTheCrewToTheEnd) {
+    const NamedLine lines[] = {
+        // An output of 50 ohms on a 100 ohm line: the echoes come back again at twice their
+        // distance, the end's beyond the end.
+        {"repeat-echoes.json", 1, 100, 95, 16, +1, 385, 700, 760},
+        // Correlated noise, a drifting baseline, a receiver slow out of clipping and an
+        // unmatched output; a 6 m wet patch inside the 50 ns pulse shows as one event.
+        {"noisy-unmatched.json", 1, 50, 90, 4, -1, 240, 555, 0},
+    };
+    for (const NamedLine& line : lines) {
+        QString error;
+        const auto scenario = sim::Scenario::LoadFile(QStringLiteral(PEL_SCENARIO_DIR "/") + line.file, &error);
+        ASSERT_TRUE(scenario) << line.file << ": " << error.toStdString();
+        const sim::Cable& cable = scenario->lines[0];
+        const sim::CableModel model(cable, std::nullopt, scenario->launch);
+        std::mt19937 random(*scenario->seed);
+        const int samples = 8000;
+        const QByteArray bytes =
+            sim::FormTrace(model, sim::Path::Direct, {0, line.storageFactor, samples},
+                           {line.pulseNs, line.averaging, line.gainCode, scenario->noise, scenario->receiver}, random);
+        std::vector<double> values;
+        for (const char b : bytes)
+            values.push_back(static_cast<signed char>(b));
+        const double nsPerSample = sim::kBaseSampleNs * line.storageFactor;
+        const double metresPerSample = nsPerSample * 0.15 / cable.ku;
+        const analysis::EventReport report = analysis::FindEvents(values, {nsPerSample, line.pulseNs});
+
+        std::string listing;
+        const analysis::Reflection* likely = nullptr;
+        for (const analysis::Reflection& r : report.reflections) {
+            const double metres = r.sample * metresPerSample;
+            listing += std::to_string(metres) + (r.sign > 0 ? " +" : " -") + (r.likelyEnd ? " likely end" : "") +
+                       (r.repeatOf > 0 ? " repeat of #" + std::to_string(r.repeatOf) : "") + "\n";
+            likely = r.likelyEnd ? &r : likely;
+            EXPECT_FALSE(metres > line.quietFrom && metres < line.quietTo)
+                << line.file << ": a reflection in a stretch that has none\n"
+                << listing;
+            if (line.repeatAt > 0 && std::abs(metres - line.repeatAt) < 0.02 * line.repeatAt) {
+                EXPECT_GT(r.repeatOf, 0) << line.file << "\n" << listing;
+            }
+        }
+        std::printf("%s: dead zone %.2f m\n%s", line.file, report.deadZone * metresPerSample, listing.c_str());
+        ASSERT_NE(likely, nullptr) << line.file;
+        EXPECT_EQ(likely->sign, line.endSign) << line.file;
+        EXPECT_NEAR(likely->sample * metresPerSample, cable.length,
+                    event_score::Tolerance(cable.length / metresPerSample) * metresPerSample)
+            << line.file << "\n"
+            << listing;
+    }
+}
+
 // A random line for a random range, as a technician meets it: one to three faults spread along
 // it (sections shorter than the pulse among them), any pulse near the range's own, some
 // averaging, a board whose output may not match the line (repeat echoes), a launch pulse with

@@ -124,3 +124,45 @@ TEST(CableDispersion, PulseResponseIsCausalAndKeepsItsArea) {
         EXPECT_NEAR(area, 50.0, 0.1) << smoothing;
     }
 }
+
+TEST(CableReflections, AMismatchedOutputSendsRepeatEchoes) {
+    sim::Cable cable = PlainCable(400, sim::Termination::Open);
+    const sim::CableModel matched(cable, std::nullopt);
+    EXPECT_EQ(matched.Echoes(sim::Path::Direct).size(), 2u); // launch and end
+
+    cable.matching = 50; // rho = (50 - 100) / (50 + 100) = -1/3
+    const sim::CableModel model(cable, std::nullopt);
+    EXPECT_DOUBLE_EQ(model.OutputReflection(), -1.0 / 3.0);
+    const auto& echoes = model.Echoes(sim::Path::Direct);
+    ASSERT_GE(echoes.size(), 4u);
+    const sim::Echo& end = echoes[1];
+    for (std::size_t k = 2; k < echoes.size(); ++k) {
+        const sim::Echo& repeat = echoes[k];
+        EXPECT_EQ(repeat.repeatOf, 1);
+        EXPECT_DOUBLE_EQ(repeat.delayNs, repeat.pass * end.delayNs);
+        EXPECT_NEAR(repeat.amplitude, std::pow(end.amplitude, repeat.pass) * std::pow(-1.0 / 3.0, repeat.pass - 1),
+                    1e-12);
+        EXPECT_GT(repeat.smoothingNs, echoes[k - 1].smoothingNs);
+    }
+}
+
+TEST(CableDispersion, ShapedEdgesRiseInTheirTimeOvershootAndKeepTheArea) {
+    const sim::EdgeShape shape(4.0, 0.2);
+    const sim::EdgeShape::Response sharp = shape.ResponseFor(0.0);
+    double peak = 0, tenth = -1, ninetieth = -1;
+    for (double t = 0; t < 60; t += 0.01) {
+        const double y = sim::EdgeShape::Step(t, sharp);
+        peak = std::max(peak, y);
+        tenth = tenth < 0 && y >= 0.1 ? t : tenth;
+        ninetieth = ninetieth < 0 && y >= 0.9 ? t : ninetieth;
+    }
+    EXPECT_NEAR(peak, 1.2, 0.01);
+    EXPECT_NEAR(ninetieth - tenth, 4.0, 0.4);
+    EXPECT_NEAR(sim::EdgeShape::Step(200, sharp), 1.0, 1e-9);
+    for (const double smoothing : {1.0, 40.0}) {
+        double area = 0;
+        for (double t = 0.025; t < 50 + 60 * smoothing; t += 0.05)
+            area += sim::PulseResponse(t, 50, smoothing, shape) * 0.05;
+        EXPECT_NEAR(area, 50.0, 0.1) << smoothing;
+    }
+}

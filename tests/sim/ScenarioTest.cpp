@@ -35,6 +35,8 @@ std::optional<sim::Scenario> Parse(const char* json, QString* error = nullptr) {
 const char* const kTwoLines = R"({
     "seed": 99,
     "noise": 0.002,
+    "launch": { "riseNs": 4, "overshoot": 0.2, "recovery": 0.03, "recoveryNs": 900 },
+    "receiver": { "clipRecoveryNs": 80, "correlatedNoise": 0.001, "correlationNs": 12, "drift": 0.0004 },
     "lines": [
         { "ku": 1.6, "impedance": 120, "attenuation": 20, "length": 500, "termination": "load",
           "loadResistance": 40, "matching": 33,
@@ -89,6 +91,11 @@ TEST(Scenarios, ReadsEveryKindOfEventAndTermination) {
     EXPECT_EQ(first.events[2], (sim::CableEvent{sim::CableEvent::Kind::Splice, 300, 0, 130, 0}));
     EXPECT_EQ(scenario->lines[1].termination, sim::Termination::Matched);
     EXPECT_EQ(scenario->lines[1].matching, 100);
+    EXPECT_EQ(scenario->launch, (sim::Launch{4, 0.2, 0.03, 900}));
+    EXPECT_EQ(scenario->receiver, (sim::ReceiverTraits{80, 0.001, 12, 0.0004}));
+    // Without them the board's launch is ideal and its receiver adds white noise only.
+    EXPECT_EQ(sim::Scenario::Default().launch, sim::Launch{});
+    EXPECT_EQ(sim::Scenario::Default().receiver, sim::ReceiverTraits{});
 }
 
 TEST(Scenarios, MistakesAreRefusedWithTheirPlace) {
@@ -102,6 +109,8 @@ TEST(Scenarios, MistakesAreRefusedWithTheirPlace) {
         {R"({"lines": []})", "scenario.lines"},
         {R"({"noise": -1, "lines": []})", "scenario.noise"},
         {R"({"pairSplit": {"coupling": 0.2}, "lines": []})", "pairSplit.distance"},
+        {R"({"launch": {"overshoot": 0.9}, "lines": []})", "launch.overshoot"},
+        {R"({"receiver": 3, "lines": []})", "scenario.receiver"},
         {R"({"lines": [{"ku": 1.5, "impedance": 100, "attenuation": 15, "length": 10, "termination": "ajar"}, {}]})",
          "lines[0].termination"},
         {R"({"lines": [{"ku": 0.5, "impedance": 100, "attenuation": 15, "length": 10, "termination": "open"}, {}]})",

@@ -1,4 +1,5 @@
 #include "sim/BoardModel.h"
+#include "sim/Receiver.h"
 
 #include "SimTestSupport.h"
 
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <random>
 
 using simtest::LeadingEdge;
 using simtest::MeasureFirstLine;
@@ -232,4 +234,46 @@ TEST(TracePhysics, SplitPairModeShowsCrosstalkAndTheSplit) {
         const std::size_t at = static_cast<std::size_t>(splitAt / 8);
         EXPECT_GT(Extreme(split, at, at + 30, +1), 4 * std::abs(Extreme(normal, at, at + 30, +1)) + 10);
     }
+}
+
+TEST(TracePhysics, ReceiverTraitsShowInTheTrace) {
+    sim::Cable cable;
+    cable.length = 300;
+    const sim::CableModel model(cable, std::nullopt);
+    const sim::SampleWindow window{0, 1, 8000};
+    auto form = [&](const sim::ReceiverTraits& traits, double noise, int gain) {
+        std::mt19937 random(7);
+        const QByteArray bytes = sim::FormTrace(model, sim::Path::Direct, window, {50, 1, gain, noise, traits}, random);
+        std::vector<double> values;
+        for (const char b : bytes)
+            values.push_back(static_cast<signed char>(b));
+        return values;
+    };
+    auto railUntil = [](const std::vector<double>& values, int from) {
+        while (from + 1 < static_cast<int>(values.size()) && values[static_cast<std::size_t>(from) + 1] >= 127)
+            ++from;
+        return from;
+    };
+    // The launch clips; a receiver that recovers slowly comes back from the limit slowly.
+    sim::ReceiverTraits slow;
+    slow.clipRecoveryNs = 100;
+    const std::vector<double> quick = form({}, 0, 100);
+    const std::size_t after = static_cast<std::size_t>(railUntil(quick, 1)) + 20;
+    EXPECT_LT(quick[after], 5);
+    EXPECT_GT(form(slow, 0, 100)[after], 50);
+
+    // Correlated noise: neighbouring samples move together; white noise: they do not.
+    auto neighbourCorrelation = [](const std::vector<double>& v) {
+        double product = 0, square = 0;
+        for (std::size_t i = 4000; i + 1 < 7000; ++i) {
+            product += v[i] * v[i + 1];
+            square += v[i] * v[i];
+        }
+        return product / square;
+    };
+    sim::ReceiverTraits correlated;
+    correlated.correlatedNoise = 0.01;
+    correlated.correlationNs = 20;
+    EXPECT_GT(neighbourCorrelation(form(correlated, 0, 60)), 0.8);
+    EXPECT_LT(std::abs(neighbourCorrelation(form({}, 0.01, 60))), 0.1);
 }
