@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <optional>
 
 namespace analysis {
@@ -49,6 +50,8 @@ constexpr int kMaxLocationWindow = 25;
 constexpr double kSideLobeShare = 0.4;
 // Side lobes come within the pulse and this long after the edge.
 constexpr int kLeastRingSamples = 24;
+// The longest the launch pulse's ringing is followed, in samples.
+constexpr int kMostRingSamples = 64;
 // Repeat echoes: up to this many passes, found within this many samples or this share of
 // their distance.
 constexpr int kMaxRepeatPass = 4;
@@ -243,7 +246,7 @@ public:
                 continue;
             const std::optional<Rise> rise = MeasureRise(step.sign, step.centre);
             if (!rise || rise->amplitude < std::max(kMinimumNoiseRatio * report_.noise, kMinimumSteps) ||
-                IsSideLobe(step, *rise))
+                IsSideLobe(step))
                 continue;
             Reflection reflection;
             reflection.sample = rise->edge;
@@ -300,6 +303,38 @@ private:
         tailEnd_ = launchEnd_;
         while (tailEnd_ < n_ && std::abs(At(steps_, tailEnd_)) > detectionThreshold_)
             ++tailEnd_;
+        // The launch pulse's edges ring, and every echo's do alike: the detector swings through
+        // zero between the lobes and back above the threshold, each lobe smaller than the one
+        // before, until the ringing has died away. A lobe larger than the one before it is an
+        // echo arriving.
+        int ringing = tailEnd_;
+        double previousLobe = std::numeric_limits<double>::infinity();
+        double lobe = 0;
+        int lobeSign = 0;
+        int wholeLobes = 0;
+        int lobeStart = tailEnd_;
+        for (int i = tailEnd_; i < std::min(n_, tailEnd_ + kMostRingSamples) && i <= ringing + kLeastRingSamples; ++i) {
+            const double value = At(steps_, i);
+            const int sign = value > 0 ? 1 : -1;
+            if (sign != lobeSign) {
+                // The lobe the tail ended in is only partly seen: the first whole lobe sets the bound.
+                previousLobe = lobeSign == 0 || wholeLobes == 0 ? previousLobe : lobe;
+                wholeLobes += lobeSign == 0 ? 0 : 1;
+                lobeSign = sign;
+                lobe = 0;
+                lobeStart = i;
+            }
+            lobe = std::max(lobe, std::abs(value));
+            // Ringing swings quickly; a lobe that lasts, or outgrows the one before, is an echo.
+            if (lobe > previousLobe || (wholeLobes > 0 && i - lobeStart > kLeastRingSamples)) {
+                ringing = std::min(ringing, lobeStart);
+                break;
+            }
+            if (std::abs(value) > detectionThreshold_)
+                ringing = i;
+        }
+        ringSamples_ = ringing - tailEnd_;
+        tailEnd_ = ringing;
         report_.deadZone = std::min(n_, tailEnd_ + detectionWidth_ / 2);
     }
 
@@ -361,12 +396,13 @@ private:
     // The launch pulse's edges overshoot and ring, and so does every echo of it: right after a
     // reflection, a swing of the other sign that stays within what ringing gives is a side lobe
     // of that reflection.
-    bool IsSideLobe(const Step& step, const Rise& rise) const {
+    bool IsSideLobe(const Step& step) const {
         if (reported_.empty())
             return false;
         const Reported& last = reported_.back();
-        return step.centre <= last.centre + pulse_ + std::max(kLeastRingSamples, pulse_ / 2) &&
-               rise.amplitude <= kSideLobeShare * last.amplitude;
+        const int from = std::max(last.centre, last.clippedUntil);
+        return step.centre <= from + pulse_ + std::max({kLeastRingSamples, pulse_ / 2, ringSamples_}) &&
+               Beyond(step, last.level) <= kSideLobeShare * last.amplitude;
     }
 
     // An echo at two, three or four times the distance of an earlier major reflection, weaker
@@ -528,6 +564,7 @@ private:
     const int slopeSpan_;
     const int launchEnd_;
     int tailEnd_ = 0;
+    int ringSamples_ = 0;      // how long the launch pulse rings after its tail
     double largest_ = 0;       // the largest reflection's size
     double detectorNoise_ = 0; // rms of the step detector where no edge is
     double locationNoise_ = 0; // rms of the smoothed trace's level

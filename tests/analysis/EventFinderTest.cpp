@@ -111,6 +111,9 @@ TEST(EventFinder, NamedLinesSendTheCrewToTheEnd) {
         // Correlated noise, a drifting baseline, a receiver slow out of clipping and an
         // unmatched output; a 6 m wet patch inside the 50 ns pulse shows as one event.
         {"noisy-unmatched.json", 1, 50, 90, 4, -1, 240, 555, 0},
+        // A 10 ns pulse whose edges overshoot by a third and ring: the lobes after the launch,
+        // the bad joint at 30 m and the open end are parts of them.
+        {"ringing.json", 1, 10, 70, 16, +1, 31, 94, 0},
     };
     for (const NamedLine& line : lines) {
         QString error;
@@ -307,7 +310,7 @@ TEST(EventFinder, RandomLinesOverEveryRange) {
     // the finder, kept so that a change that makes it worse is seen.
     // The likely-end mark is what sends a crew out: it is never on a repeat echo.
     EXPECT_GE(found, 0.84 * (found + missed));
-    EXPECT_GE(cleanTraces, 0.88 * kTraces);
+    EXPECT_GE(cleanTraces, 0.9 * kTraces);
     EXPECT_GE(endRight, 0.93 * kTraces);
     EXPECT_EQ(endOnRepeat, 0);
 }
