@@ -246,7 +246,7 @@ public:
                 continue;
             const std::optional<Rise> rise = MeasureRise(step.sign, step.centre);
             if (!rise || rise->amplitude < std::max(kMinimumNoiseRatio * report_.noise, kMinimumSteps) ||
-                IsSideLobe(step))
+                IsSideLobe(step) || MirrorsAReflection(step, *rise))
                 continue;
             Reflection reflection;
             reflection.sample = rise->edge;
@@ -393,6 +393,20 @@ private:
         });
     }
 
+    // A pulse narrower than the detector (a short section's two reflections overlapping into
+    // one blip) ends one pulse width after it began: a rise of the other sign that starts one
+    // pulse width after a reported reflection, and is no larger than it, is that pulse's end.
+    bool MirrorsAReflection(const Step& step, const Rise& rise) const {
+        const double tolerance = std::max(2, pulse_ / 8);
+        for (std::size_t i = 0; i < reported_.size(); ++i) {
+            const Reflection& earlier = report_.reflections[i];
+            if (earlier.sign == -step.sign && std::abs(rise.edge - (earlier.sample + pulse_)) <= tolerance &&
+                rise.amplitude <= std::abs(earlier.amplitude) / kMirroredShare)
+                return true;
+        }
+        return false;
+    }
+
     // The launch pulse's edges overshoot and ring, and so does every echo of it: right after a
     // reflection, a swing of the other sign that stays within what ringing gives is a side lobe
     // of that reflection.
@@ -528,10 +542,12 @@ private:
         std::vector<double> relative(static_cast<std::size_t>(peak - foot + 1));
         for (int i = foot; i <= peak; ++i)
             relative[static_cast<std::size_t>(i - foot)] = sign * (At(location_, i) - rise.level - trend * (i - foot));
-        // The trend before the rise is followed only a detector window on: further out it is
-        // a guess, and a steep one would make a rise larger than the trace ever moved.
+        // The trend before the rise is followed only a little way on: further out it is a
+        // guess, and a steep one would make a rise larger than the trace ever moved (or than
+        // the converter can show).
         const double moved = sign * (At(location_, peak) - rise.level);
-        rise.amplitude = std::min(relative.back(), moved + std::abs(trend) * std::min(peak - foot, detectionWidth_));
+        rise.amplitude = std::min({relative.back(), moved + std::abs(trend) * std::min(peak - foot, slopeSpan_),
+                                   kConverterHigh - kConverterLow});
         const int top = peak - foot;
         const double high = foot + CrossingBefore(relative, top, 0, kHighShare * rise.amplitude);
         const double low = foot + CrossingBefore(relative, top, 0, kLowShare * rise.amplitude);
