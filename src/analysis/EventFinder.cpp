@@ -46,7 +46,8 @@ constexpr double kTrendNoiseRatio = 3.0;
 constexpr double kLowShare = 0.15;
 constexpr double kHighShare = 0.5;
 constexpr int kMaxLocationWindow = 25;
-// A swing of the other sign right after a reflection up to this share of it is its side lobe.
+// A swing right after a reflection that takes the trace no further than this share of it
+// past its level before that reflection is its side lobe.
 constexpr double kSideLobeShare = 0.4;
 // Side lobes come within the pulse and this long after the edge.
 constexpr int kLeastRingSamples = 24;
@@ -408,7 +409,7 @@ private:
     }
 
     // The launch pulse's edges overshoot and ring, and so does every echo of it: right after a
-    // reflection, a swing of the other sign that stays within what ringing gives is a side lobe
+    // reflection, a swing of either sign that stays within what ringing gives is a side lobe
     // of that reflection.
     bool IsSideLobe(const Step& step) const {
         if (reported_.empty())
@@ -558,9 +559,6 @@ private:
     // The likely end or fault is the furthest major reflection that is not a repeat; when no
     // reflection stands out, none is marked.
     void MarkLikelyEnd() {
-        largest_ = 0;
-        for (const Reflection& reflection : report_.reflections)
-            largest_ = std::max(largest_, std::abs(reflection.amplitude));
         Reflection* likely = nullptr;
         for (std::size_t i = 0; i < report_.reflections.size(); ++i) {
             Reflection& reflection = report_.reflections[i];
