@@ -18,15 +18,21 @@ namespace {
 void Check(const std::vector<double>& samples, const analysis::TraceGeometry& geometry) {
     const analysis::EventReport report = analysis::FindEvents(samples, geometry);
     int likely = 0;
-    for (const analysis::Reflection& reflection : report.reflections) {
+    for (std::size_t i = 0; i < report.reflections.size(); ++i) {
+        const analysis::Reflection& reflection = report.reflections[i];
         const bool inside = reflection.sample >= 0 && reflection.sample < static_cast<double>(samples.size());
         const bool signed_ =
             (reflection.sign == 1 && reflection.amplitude > 0) || (reflection.sign == -1 && reflection.amplitude < 0);
-        if (!inside || !signed_ || !std::isfinite(reflection.noiseRatio))
+        // A repeat names an earlier event; the likely end is a major event of its own.
+        const bool repeatNamesAnEarlierOne = reflection.repeatOf >= 0 && reflection.repeatOf <= static_cast<int>(i);
+        const bool likelyEndIsMajor = !reflection.likelyEnd || (reflection.major && reflection.repeatOf == 0);
+        if (!inside || !signed_ || !std::isfinite(reflection.noiseRatio) || !repeatNamesAnEarlierOne ||
+            !likelyEndIsMajor)
             std::abort();
         likely += reflection.likelyEnd ? 1 : 0;
     }
-    if (likely > 1 || (likely == 0 && !report.reflections.empty()) || !(report.noise > 0))
+    // At most one likely end: none when nothing stands out.
+    if (likely > 1 || !(report.noise > 0))
         std::abort();
 }
 

@@ -43,8 +43,8 @@ constexpr double kFootSlopeShare = 0.4;
 // A trend before a rise counts when it is this many times its noise.
 constexpr double kTrendNoiseRatio = 3.0;
 // The two points of a rise whose line is followed back to the foot's level.
-constexpr double kLowShare = 0.15;
-constexpr double kHighShare = 0.5;
+constexpr double kLowShare = 0.1;
+constexpr double kHighShare = 0.4;
 constexpr int kMaxLocationWindow = 25;
 // A swing right after a reflection that takes the trace no further than this share of it
 // past its level before that reflection is its side lobe.
@@ -57,7 +57,9 @@ constexpr int kMostRingSamples = 64;
 // their distance.
 constexpr int kMaxRepeatPass = 4;
 constexpr double kRepeatToleranceSamples = 3;
-constexpr double kRepeatToleranceShare = 0.005;
+constexpr double kRepeatToleranceShare = 0.01;
+constexpr double kRepeatPulseShare = 4.0;
+constexpr double kRepeatNoiseAllowance = 3.0;
 constexpr double kRepeatSizeMargin = 1.3;
 // The most an instrument's output reflects of a returning echo (a 2.5 : 1 mismatch).
 constexpr double kMostOutputReflection = 0.5;
@@ -435,7 +437,10 @@ private:
                 const int pass = static_cast<int>(std::lround(times));
                 if (pass < 2 || pass > kMaxRepeatPass)
                     continue;
-                const double tolerance = std::max(kRepeatToleranceSamples, kRepeatToleranceShare * found[j].sample);
+                // A repeat comes back smoother than its origin and may overlap its neighbours'
+                // repeats: its edge is placed less surely, to within a quarter of the pulse.
+                const double tolerance = std::max(
+                    {kRepeatToleranceSamples, kRepeatToleranceShare * found[j].sample, pulse_ / kRepeatPulseShare});
                 const bool there = std::abs(found[j].sample - pass * origin.sample) <= tolerance;
                 // Each further pass brings back at most the reflection's share of the launch
                 // pulse times the output's reflection (a clipped launch was larger than it
@@ -448,7 +453,8 @@ private:
                                         ? kRepeatSizeMargin * std::abs(origin.amplitude)
                                         : kRepeatSizeMargin * std::abs(origin.amplitude) *
                                               std::pow(kMostOutputReflection * share, pass - 1);
-                const bool weaker = std::abs(found[j].amplitude) <= most;
+                // A weak repeat reads larger by what the noise adds to it.
+                const bool weaker = std::abs(found[j].amplitude) <= most + kRepeatNoiseAllowance * report_.noise;
                 const bool signFits = pass % 2 == 0 || found[j].sign == origin.sign;
                 if (there && weaker && signFits)
                     found[j].repeatOf = static_cast<int>(i) + 1;
