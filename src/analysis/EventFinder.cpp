@@ -463,10 +463,10 @@ private:
     }
 
     // Major: it stands far above the noise at the pulse's own scale (where a reflection one
-    // pulse wide is seen through noise averaged over that width), and it is not small beside
-    // the largest reflection.
+    // pulse wide is seen through noise averaged over that width) or it drives the converter to
+    // its limit, and it is not small beside the largest reflection.
     bool IsMajor(std::size_t index) const {
-        return reported_[index].standing >= kMajorNoiseRatio &&
+        return (reported_[index].standing >= kMajorNoiseRatio || reported_[index].clippedUntil >= 0) &&
                std::abs(report_.reflections[index].amplitude) >= kMajorShare * largest_;
     }
 

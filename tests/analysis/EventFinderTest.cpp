@@ -114,6 +114,9 @@ TEST(EventFinder, NamedLinesSendTheCrewToTheEnd) {
         // A 10 ns pulse whose edges overshoot by a third and ring: the lobes after the launch,
         // the bad joint at 30 m and the open end are parts of them.
         {"ringing.json", 1, 10, 70, 16, +1, 31, 94, 0},
+        // 2000 m, 1 us and the gain turned up until the open end clips for hundreds of metres,
+        // the receiver slow to come back; the 4 m splice section inside the pulse is one event.
+        {"clipped-end.json", 2, 1000, 150, 16, +1, 626, 990, 0},
     };
     for (const NamedLine& line : lines) {
         QString error;
