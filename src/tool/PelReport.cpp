@@ -206,10 +206,10 @@ QString FileName(const LoadedTrace& file) {
 }
 
 // The first page's word on a file: its likely end or fault, or why there is none.
-QString Finding(const LoadedTrace& file, const ReportOptions& options) {
-    if (!file.trace)
+QString Finding(const LoadedTrace& file, const std::optional<TraceEvents>& found) {
+    if (!found)
         return file.error;
-    const TraceEvents events = FindTraceEvents(*file.trace, options.ku);
+    const TraceEvents& events = *found;
     if (events.report.reflections.empty())
         return kNoReflections;
     if (const auto end = LikelyEnd(events))
@@ -221,7 +221,11 @@ QString Finding(const LoadedTrace& file, const ReportOptions& options) {
     return QStringLiteral("no event stands out");
 }
 
-void ListPage(PageFlow& flow, const std::vector<LoadedTrace>& files, const ReportOptions& options) {
+// The fault finder's events of each readable file, found once for the list and the pages.
+using FoundEvents = std::vector<std::optional<TraceEvents>>;
+
+void ListPage(PageFlow& flow, const std::vector<LoadedTrace>& files, const FoundEvents& found,
+              const ReportOptions& options) {
     flow.Text(options.title, ReportFont(kTitlePoints, kBold));
     QString about =
         files.size() == 1 ? QStringLiteral("1 reflectogram") : QStringLiteral("%1 reflectograms").arg(files.size());
@@ -248,7 +252,7 @@ void ListPage(PageFlow& flow, const std::vector<LoadedTrace>& files, const Repor
         } else {
             row << QString() << QString() << QString() << QString();
         }
-        rows.push_back(row << Finding(file, options));
+        rows.push_back(row << Finding(file, found[i]));
         colors.push_back(file.trace ? kTextColor : kDamagedColor);
     }
     flow.Table(columns, rows, {}, colors);
@@ -276,6 +280,8 @@ void PageHeading(PageFlow& flow, int number, const LoadedTrace& file) {
 // The chart marks and the table of the events of `events`.
 void EventsPart(PageFlow& flow, const std::vector<analysis::StoredTrace>& traces, const TraceEvents& events,
                 const ReportOptions& options) {
+    if (events.otherVelocity)
+        flow.Text(VelocityLine(events) + QStringLiteral(" (not the file's own)"), ReportFont(kBodyPoints));
     flow.Text(QStringLiteral("Fault finder: ") + NoiseLine(events), ReportFont(kBodyPoints));
     flow.Space(1);
     ChartOptions chart{{}, options.ku, {}};
@@ -324,17 +330,16 @@ void DamagedPage(PageFlow& flow, int number, const LoadedTrace& file) {
     flow.Text(QStringLiteral("This file cannot be used: ") + file.error, ReportFont(kBodyPoints, kBold), kDamagedColor);
 }
 
-void TracePage(PageFlow& flow, int number, const LoadedTrace& file, const ReportOptions& options) {
+void TracePage(PageFlow& flow, int number, const LoadedTrace& file, const TraceEvents& events,
+               const ReportOptions& options) {
     PageHeading(flow, number, file);
     SettingsTable(flow, *file.trace);
-    const TraceEvents events = FindTraceEvents(*file.trace, options.ku);
-    if (events.otherVelocity)
-        flow.Text(VelocityLine(events) + QStringLiteral(" (not the file's own)"), ReportFont(kBodyPoints));
     EventsPart(flow, {*file.trace}, events, options);
 }
 
 // The readable files on one chart; the first one's events.
-void OverlayPage(PageFlow& flow, const std::vector<const LoadedTrace*>& files, const ReportOptions& options) {
+void OverlayPage(PageFlow& flow, const std::vector<const LoadedTrace*>& files, const TraceEvents& events,
+                 const ReportOptions& options) {
     QStringList names;
     std::vector<analysis::StoredTrace> traces;
     for (const LoadedTrace* file : files) {
@@ -348,9 +353,6 @@ void OverlayPage(PageFlow& flow, const std::vector<const LoadedTrace*>& files, c
                                                               .arg(ModifiedText(traces[i]))
                                                               .arg(HeaderSummary(traces[i])));
     flow.Space(1);
-    const TraceEvents events = FindTraceEvents(traces.front(), options.ku);
-    if (events.otherVelocity)
-        flow.Text(VelocityLine(events) + QStringLiteral(" (not the file's own)"), ReportFont(kBodyPoints));
     flow.Text(QStringLiteral("Events of %1").arg(names.front()), ReportFont(kBodyPoints, kBold));
     EventsPart(flow, traces, events, options);
 }
@@ -370,24 +372,29 @@ QByteArray MakeReport(const std::vector<LoadedTrace>& files, const ReportOptions
         writer.setTitle(options.title);
         writer.setCreator(QStringLiteral("pel-tool"));
         PageFlow flow(writer, options.title);
-        ListPage(flow, files, options);
+        FoundEvents found;
+        for (const LoadedTrace& file : files)
+            found.push_back(file.trace ? std::optional(FindTraceEvents(*file.trace, options.ku)) : std::nullopt);
+        ListPage(flow, files, found, options);
 
         std::vector<const LoadedTrace*> overlaid;
+        const TraceEvents* overlayEvents = nullptr;
         for (std::size_t i = 0; i < files.size(); ++i) {
             const LoadedTrace& file = files[i];
             if (options.overlay && file.trace) {
+                overlayEvents = overlaid.empty() ? &*found[i] : overlayEvents;
                 overlaid.push_back(&file);
                 continue;
             }
             flow.NewPage();
             if (file.trace)
-                TracePage(flow, static_cast<int>(i) + 1, file, options);
+                TracePage(flow, static_cast<int>(i) + 1, file, *found[i], options);
             else
                 DamagedPage(flow, static_cast<int>(i) + 1, file);
         }
         if (!overlaid.empty()) {
             flow.NewPage();
-            OverlayPage(flow, overlaid, options);
+            OverlayPage(flow, overlaid, *overlayEvents, options);
         }
         flow.EndPage();
     }
