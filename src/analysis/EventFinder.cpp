@@ -257,8 +257,7 @@ public:
             reflection.amplitude = step.sign * rise->amplitude;
             reflection.noiseRatio = rise->amplitude / report_.noise;
             report_.reflections.push_back(reflection);
-            reported_.push_back(
-                {step.centre, step.sign, rise->level, rise->amplitude, ClippedUntil(step), step.size / detectorNoise_});
+            reported_.push_back({step.centre, rise->level, ClippedUntil(step), step.size / detectorNoise_});
         }
         for (const Reflection& reflection : report_.reflections)
             largest_ = std::max(largest_, std::abs(reflection.amplitude));
@@ -270,9 +269,7 @@ public:
 private:
     struct Reported {
         int centre;
-        int sign;
         double level;     // the trace's level before the reflection
-        double amplitude; // its height above that level
         int clippedUntil; // the last sample of its clipped stretch, -1 when it did not clip
         double standing;  // the step detector's peak in multiples of the detector's noise
     };
@@ -381,19 +378,25 @@ private:
     // ringing swing past it) while the receiver recovers are its trailing edge, not reflections
     // of their own.
     bool PartOfClippedReflection(const Step& step) const {
-        return std::any_of(reported_.begin(), reported_.end(), [&](const Reported& earlier) {
-            if (earlier.clippedUntil < 0 || step.sign != -earlier.sign || step.centre <= earlier.centre)
-                return false;
+        for (std::size_t i = 0; i < reported_.size(); ++i) {
+            const Reported& earlier = reported_[i];
+            if (earlier.clippedUntil < 0 || step.sign != -report_.reflections[i].sign || step.centre <= earlier.centre)
+                continue;
             // Right after the stretch the trace may ring past its level, but not as far again
             // as the reflection went (that is a reflection of the other sign arriving).
-            if (step.centre <= earlier.clippedUntil + pulse_ + 2 * detectionWidth_)
-                return Beyond(step, earlier.level) <
-                       std::max(kReturnMargin * locationThreshold_, kSideLobeShare * earlier.amplitude);
+            const double ringing = kSideLobeShare * std::abs(report_.reflections[i].amplitude);
+            if (step.centre <= earlier.clippedUntil + pulse_ + 2 * detectionWidth_) {
+                if (Beyond(step, earlier.level) < std::max(kReturnMargin * locationThreshold_, ringing))
+                    return true;
+                continue;
+            }
             // The longer the receiver was overdriven, the longer it takes to come back.
             const int stretch = earlier.clippedUntil - earlier.centre;
-            return step.centre <= earlier.clippedUntil + stretch &&
-                   Beyond(step, earlier.level) < kReturnMargin * locationThreshold_;
-        });
+            if (step.centre <= earlier.clippedUntil + stretch &&
+                Beyond(step, earlier.level) < kReturnMargin * locationThreshold_)
+                return true;
+        }
+        return false;
     }
 
     // A pulse narrower than the detector (a short section's two reflections overlapping into
@@ -401,8 +404,7 @@ private:
     // pulse width after a reported reflection, and is no larger than it, is that pulse's end.
     bool MirrorsAReflection(const Step& step, const Rise& rise) const {
         const double tolerance = std::max(2, pulse_ / 8);
-        for (std::size_t i = 0; i < reported_.size(); ++i) {
-            const Reflection& earlier = report_.reflections[i];
+        for (const Reflection& earlier : report_.reflections) {
             if (earlier.sign == -step.sign && std::abs(rise.edge - (earlier.sample + pulse_)) <= tolerance &&
                 rise.amplitude <= std::abs(earlier.amplitude) / kMirroredShare)
                 return true;
@@ -419,7 +421,7 @@ private:
         const Reported& last = reported_.back();
         const int from = std::max(last.centre, last.clippedUntil);
         return step.centre <= from + pulse_ + std::max({kLeastRingSamples, pulse_ / 2, ringSamples_}) &&
-               Beyond(step, last.level) <= kSideLobeShare * last.amplitude;
+               Beyond(step, last.level) <= kSideLobeShare * std::abs(report_.reflections.back().amplitude);
     }
 
     // An echo at two, three or four times the distance of an earlier major reflection, weaker

@@ -93,9 +93,6 @@ TEST(Scenarios, ReadsEveryKindOfEventAndTermination) {
     EXPECT_EQ(scenario->lines[1].matching, 100);
     EXPECT_EQ(scenario->launch, (sim::Launch{4, 0.2, 0.03, 900}));
     EXPECT_EQ(scenario->receiver, (sim::ReceiverTraits{80, 0.001, 12, 0.0004}));
-    // Without them the board's launch is ideal and its receiver adds white noise only.
-    EXPECT_EQ(sim::Scenario::Default().launch, sim::Launch{});
-    EXPECT_EQ(sim::Scenario::Default().receiver, sim::ReceiverTraits{});
 }
 
 TEST(Scenarios, MistakesAreRefusedWithTheirPlace) {
