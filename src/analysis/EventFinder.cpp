@@ -49,6 +49,9 @@ constexpr int kMaxLocationWindow = 25;
 // A swing right after a reflection that takes the trace no further than this share of it
 // past its level before that reflection is its side lobe.
 constexpr double kSideLobeShare = 0.4;
+// A clipped echo's recovery swing may outgo the launch's own, as a share, by this much (the
+// clipped launch was larger than it reads).
+constexpr double kSwingMargin = 1.25;
 // Side lobes come within the pulse and this long after the edge.
 constexpr int kLeastRingSamples = 24;
 // The longest the launch pulse's ringing is followed, in samples.
@@ -257,7 +260,8 @@ public:
             reflection.amplitude = step.sign * rise->amplitude;
             reflection.noiseRatio = rise->amplitude / report_.noise;
             report_.reflections.push_back(reflection);
-            reported_.push_back({step.centre, rise->level, ClippedUntil(step), step.size / detectorNoise_});
+            reported_.push_back(
+                {step.centre, rise->level, ClippedUntil(step), step.size / detectorNoise_, MaySwingBack(step)});
         }
         for (const Reflection& reflection : report_.reflections)
             largest_ = std::max(largest_, std::abs(reflection.amplitude));
@@ -269,9 +273,10 @@ public:
 private:
     struct Reported {
         int centre;
-        double level;     // the trace's level before the reflection
-        int clippedUntil; // the last sample of its clipped stretch, -1 when it did not clip
-        double standing;  // the step detector's peak in multiples of the detector's noise
+        double level;      // the trace's level before the reflection
+        int clippedUntil;  // the last sample of its clipped stretch, -1 when it did not clip
+        double standing;   // the step detector's peak in multiples of the detector's noise
+        bool maySwingBack; // it may be the receiver coming back from an earlier clipped reflection
     };
 
     static double At(const std::vector<double>& values, int i) { return values[static_cast<std::size_t>(i)]; }
@@ -335,6 +340,17 @@ private:
         }
         ringSamples_ = ringing - tailEnd_;
         tailEnd_ = ringing;
+        // A receiver coupled for alternating current answers a large pulse with a swing of the
+        // other sign as it recovers; the launch shows how large, and every large echo does alike.
+        double launchSigned = 0;
+        for (int i = 0; i < launchEnd_; ++i)
+            launchSigned = std::abs(At(level, i)) > std::abs(launchSigned) ? At(level, i) : launchSigned;
+        if (report_.launchAmplitude > 0) {
+            for (int i = launchEnd_; i < tailEnd_; ++i)
+                launchSwing_ = std::max(launchSwing_, -At(level, i) * launchSigned /
+                                                          (report_.launchAmplitude * report_.launchAmplitude));
+            launchSwing_ = std::min(launchSwing_, 1.0);
+        }
         report_.deadZone = std::min(n_, tailEnd_ + detectionWidth_ / 2);
     }
 
@@ -394,6 +410,23 @@ private:
             const int stretch = earlier.clippedUntil - earlier.centre;
             if (step.centre <= earlier.clippedUntil + stretch &&
                 Beyond(step, earlier.level) < kReturnMargin * locationThreshold_)
+                return true;
+        }
+        return false;
+    }
+
+    // Right after a clipped reflection, a receiver that answered the launch with a swing of the
+    // other sign as large as the launch (overdriven, it comes back past its level and slowly)
+    // answers that reflection alike: a step of the other sign there, going no further past the
+    // level than the launch's swing would, may be that swing or a reflection; it is listed, but
+    // the crew is not sent to it.
+    bool MaySwingBack(const Step& step) const {
+        for (std::size_t i = 0; i < reported_.size(); ++i) {
+            const Reported& earlier = reported_[i];
+            if (earlier.clippedUntil < 0 || step.sign != -report_.reflections[i].sign ||
+                step.centre <= earlier.centre || step.centre > earlier.clippedUntil + pulse_ + 2 * detectionWidth_)
+                continue;
+            if (Beyond(step, earlier.level) <= kSwingMargin * launchSwing_ * std::abs(report_.reflections[i].amplitude))
                 return true;
         }
         return false;
@@ -564,14 +597,14 @@ private:
         return rise;
     }
 
-    // The likely end or fault is the furthest major reflection that is not a repeat; when no
-    // reflection stands out, none is marked.
+    // The likely end or fault is the furthest major reflection that is not a repeat nor may be
+    // the receiver swinging back; when no reflection stands out, none is marked.
     void MarkLikelyEnd() {
         Reflection* likely = nullptr;
         for (std::size_t i = 0; i < report_.reflections.size(); ++i) {
             Reflection& reflection = report_.reflections[i];
             reflection.major = IsMajor(i);
-            if (reflection.major && reflection.repeatOf == 0)
+            if (reflection.major && reflection.repeatOf == 0 && !reported_[i].maySwingBack)
                 likely = &reflection;
         }
         if (likely != nullptr)
@@ -587,6 +620,7 @@ private:
     const int launchEnd_;
     int tailEnd_ = 0;
     int ringSamples_ = 0;      // how long the launch pulse rings after its tail
+    double launchSwing_ = 0;   // the launch's swing of the other sign after it, as a share of it
     double largest_ = 0;       // the largest reflection's size
     double detectorNoise_ = 0; // rms of the step detector where no edge is
     double locationNoise_ = 0; // rms of the smoothed trace's level

@@ -117,6 +117,9 @@ TEST(EventFinder, NamedLinesSendTheCrewToTheEnd) {
         // 2000 m, 1 us and the gain turned up until the open end clips for hundreds of metres,
         // the receiver slow to come back; the 4 m splice section inside the pulse is one event.
         {"clipped-end.json", 2, 1000, 150, 16, +1, 626, 990, 0},
+        // 28 m short-circuited, just beyond the launch pulse's long recovery tail: the receiver
+        // answers the clipped end with a swing as large the other way, as it did the launch.
+        {"short-cable.json", 1, 10, 120, 16, -1, 32, 55, 56},
     };
     for (const NamedLine& line : lines) {
         QString error;
