@@ -294,6 +294,7 @@ private:
                 report_.launchClipped = true;
         }
         location_ = MovingAverage(level, locationWidth_);
+        level_ = level;
         steps_ = EdgeSteps(level, detectionWidth_);
         // The step detector's noise: the difference of two means of `detectionWidth_` samples
         // of white noise, or what the detector itself shows where the noise is not white.
@@ -581,9 +582,20 @@ private:
         Rise rise;
         rise.level = MeanOf(location_, std::max(tailEnd_, foot - locationWidth_), foot + 1);
         const double trend = TrendBefore(foot);
-        std::vector<double> relative(static_cast<std::size_t>(peak - foot + 1));
-        for (int i = foot; i <= peak; ++i)
-            relative[static_cast<std::size_t>(i - foot)] = sign * (At(location_, i) - rise.level - trend * (i - foot));
+        // The rise relative to the level (and trend) before it, on the trace averaged over
+        // `width` samples around each.
+        auto relativeRise = [&](int width) {
+            const int half = (width - 1) / 2;
+            std::vector<double> relative(static_cast<std::size_t>(peak - foot + 1));
+            for (int i = foot; i <= peak; ++i) {
+                const double smoothed = width == locationWidth_
+                                            ? At(location_, i)
+                                            : MeanOf(level_, std::max(0, i - half), std::min(n_, i + half + 1));
+                relative[static_cast<std::size_t>(i - foot)] = sign * (smoothed - rise.level - trend * (i - foot));
+            }
+            return relative;
+        };
+        std::vector<double> relative = relativeRise(locationWidth_);
         // The trend before the rise is followed only a little way on: further out it is a
         // guess, and a steep one would make a rise larger than the trace ever moved (or than
         // the converter can show).
@@ -591,9 +603,21 @@ private:
         rise.amplitude = std::min({relative.back(), moved + std::abs(trend) * std::min(peak - foot, slopeSpan_),
                                    kConverterHigh - kConverterLow});
         const int top = peak - foot;
-        const double high = foot + CrossingBefore(relative, top, 0, kHighShare * rise.amplitude);
-        const double low = foot + CrossingBefore(relative, top, 0, kLowShare * rise.amplitude);
-        rise.edge = std::max<double>(foot, low - (high - low) * kLowShare / (kHighShare - kLowShare));
+        double high = 0, low = 0;
+        auto locate = [&]() {
+            high = foot + CrossingBefore(relative, top, 0, kHighShare * rise.amplitude);
+            low = foot + CrossingBefore(relative, top, 0, kLowShare * rise.amplitude);
+            rise.edge = std::max<double>(foot, low - (high - low) * kLowShare / (kHighShare - kLowShare));
+        };
+        locate();
+        // Averaging spreads a rise sharper than its window over the window and moves its foot
+        // early by up to half of it: a rise that goes from a tenth to four tenths of its height
+        // within half a window is located again on the trace averaged over no more than that.
+        for (int width = locationWidth_; width > 1 && high - low < (width - 1) / 2.0;) {
+            width = std::max(1, 2 * static_cast<int>(std::floor((high - low) / 2)) + 1);
+            relative = relativeRise(width);
+            locate();
+        }
         return rise;
     }
 
@@ -626,6 +650,7 @@ private:
     double locationNoise_ = 0; // rms of the smoothed trace's level
     double detectionThreshold_ = 0;
     double locationThreshold_ = 0;
+    std::vector<double> level_; // the samples less the resting level
     std::vector<double> location_;
     std::vector<double> steps_;
     std::vector<Step> leading_; // steps that are not trailing edges
