@@ -32,6 +32,8 @@ struct Expected {
     double peakSteps = 0; // the highest the echo alone rises in the noiseless trace
     bool required = false;
     int repeatOf = -1; // a repeat echo: the index (in the expected list) of the echo it repeats
+    int sectionOf = -1; // the index of the echo less than a pulse before it: the two edges of a
+                        // section shorter than the pulse, which a pulse reflectometer sees as one
 };
 
 // The trace's noise in converter steps: the board's noise after averaging and gain, with the
@@ -72,6 +74,7 @@ inline std::vector<Expected> ExpectedEvents(const sim::CableModel& cable, const 
     const std::vector<double> noiseless = NoiselessTrace(cable, capture);
     const int pulseSamples = std::max(1, static_cast<int>(std::lround(capture.pulseNs / capture.nsPerSample)));
     double previousDelay = 0; // the launch pulse
+    int previous = -1;
     for (std::size_t i = 1; i < echoes.size(); ++i) {
         const sim::Echo& echo = echoes[i];
         Expected event;
@@ -104,8 +107,11 @@ inline std::vector<Expected> ExpectedEvents(const sim::CableModel& cable, const 
         }
         event.required = echo.pass == 1 && separate && inside && seen && event.peakSteps >= 3 * noiseSteps &&
                          echo.delayNs > 2 * capture.pulseNs;
-        if (event.peakSteps >= 3 * noiseSteps)
+        event.sectionOf = !separate && echo.pass == 1 ? previous : -1;
+        if (event.peakSteps >= 3 * noiseSteps) {
             previousDelay = echo.delayNs;
+            previous = echo.pass == 1 ? static_cast<int>(expected.size()) : -1;
+        }
         expected.push_back(event);
     }
     return expected;
@@ -164,6 +170,11 @@ inline CrewTargets CrewTargetsOf(const std::vector<Expected>& expected) {
     }
     for (std::size_t i = 0; i < expected.size(); ++i) {
         if (expected[i].repeatOf < 0 && expected[i].required && expected[i].peakSteps >= kWorstShare * highest)
+            targets.worst.push_back(static_cast<int>(i));
+    }
+    // A section shorter than the pulse is one fault: its far edge is as good a place as its near one.
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (std::find(targets.worst.begin(), targets.worst.end(), expected[i].sectionOf) != targets.worst.end())
             targets.worst.push_back(static_cast<int>(i));
     }
     return targets;
