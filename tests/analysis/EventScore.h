@@ -31,7 +31,7 @@ struct Expected {
     int sign = 0;
     double peakSteps = 0; // the highest the echo alone rises in the noiseless trace
     bool required = false;
-    int repeatOf = -1; // a repeat echo: the index (in the expected list) of the echo it repeats
+    int repeatOf = -1;  // a repeat echo: the index (in the expected list) of the echo it repeats
     int sectionOf = -1; // the index of the echo less than a pulse before it: the two edges of a
                         // section shorter than the pulse, which a pulse reflectometer sees as one
 };
