@@ -341,8 +341,9 @@ private:
         }
         ringSamples_ = ringing - tailEnd_;
         tailEnd_ = ringing;
-        // A receiver coupled for alternating current answers a large pulse with a swing of the
-        // other sign as it recovers; the launch shows how large, and every large echo does alike.
+        // An overdriven receiver answers a large pulse with a swing of the other sign (the
+        // edge's overshoot, held there while it recovers); the launch shows how large, as a
+        // share of the pulse, and a large echo's swing is alike.
         double launchSigned = 0;
         for (int i = 0; i < launchEnd_; ++i)
             launchSigned = std::abs(At(level, i)) > std::abs(launchSigned) ? At(level, i) : launchSigned;
