@@ -285,22 +285,24 @@ private:
     void MeasureLaunch() {
         report_.noise = EstimateNoise(samples_, launchEnd_);
         report_.baseline = Median(std::vector<double>(samples_.begin() + launchEnd_, samples_.end()));
-        std::vector<double> level(samples_.size());
+        level_.resize(samples_.size());
         for (std::size_t i = 0; i < samples_.size(); ++i)
-            level[i] = samples_[i] - report_.baseline;
+            level_[i] = samples_[i] - report_.baseline;
+        double launchSigned = 0; // the launch pulse's largest sample, with its sign
         for (int i = 0; i < launchEnd_; ++i) {
-            report_.launchAmplitude = std::max(report_.launchAmplitude, std::abs(At(level, i)));
+            if (std::abs(At(level_, i)) > std::abs(launchSigned))
+                launchSigned = At(level_, i);
             if (At(samples_, i) >= kConverterHigh || At(samples_, i) <= kConverterLow)
                 report_.launchClipped = true;
         }
-        location_ = MovingAverage(level, locationWidth_);
-        level_ = level;
-        steps_ = EdgeSteps(level, detectionWidth_);
+        report_.launchAmplitude = std::abs(launchSigned);
+        location_ = MovingAverage(level_, locationWidth_);
+        steps_ = EdgeSteps(level_, detectionWidth_);
         // The step detector's noise: the difference of two means of `detectionWidth_` samples
         // of white noise, or what the detector itself shows where the noise is not white.
         detectorNoise_ = std::max(report_.noise * std::sqrt(2.0 / detectionWidth_), LowQuantileRms(steps_, launchEnd_));
         locationNoise_ = std::max(report_.noise / std::sqrt(locationWidth_),
-                                  LowQuantileRms(EdgeSteps(level, locationWidth_), launchEnd_) / std::sqrt(2.0));
+                                  LowQuantileRms(EdgeSteps(level_, locationWidth_), launchEnd_) / std::sqrt(2.0));
         detectionThreshold_ = std::max(kDetectionRatio * detectorNoise_, kMinimumThreshold);
         locationThreshold_ = std::max(kDetectionRatio * locationNoise_, kMinimumThreshold);
 
@@ -344,12 +346,9 @@ private:
         // An overdriven receiver answers a large pulse with a swing of the other sign (the
         // edge's overshoot, held there while it recovers); the launch shows how large, as a
         // share of the pulse, and a large echo's swing is alike.
-        double launchSigned = 0;
-        for (int i = 0; i < launchEnd_; ++i)
-            launchSigned = std::abs(At(level, i)) > std::abs(launchSigned) ? At(level, i) : launchSigned;
         if (report_.launchAmplitude > 0) {
             for (int i = launchEnd_; i < tailEnd_; ++i)
-                launchSwing_ = std::max(launchSwing_, -At(level, i) * launchSigned /
+                launchSwing_ = std::max(launchSwing_, -At(level_, i) * launchSigned /
                                                           (report_.launchAmplitude * report_.launchAmplitude));
             launchSwing_ = std::min(launchSwing_, 1.0);
         }
@@ -397,13 +396,13 @@ private:
     // of their own.
     bool PartOfClippedReflection(const Step& step) const {
         for (std::size_t i = 0; i < reported_.size(); ++i) {
-            const Reported& earlier = reported_[i];
-            if (earlier.clippedUntil < 0 || step.sign != -report_.reflections[i].sign || step.centre <= earlier.centre)
+            if (!TurnsBackFrom(i, step))
                 continue;
+            const Reported& earlier = reported_[i];
             // Right after the stretch the trace may ring past its level, but not as far again
             // as the reflection went (that is a reflection of the other sign arriving).
             const double ringing = kSideLobeShare * std::abs(report_.reflections[i].amplitude);
-            if (step.centre <= earlier.clippedUntil + pulse_ + 2 * detectionWidth_) {
+            if (RightAfterStretch(earlier, step)) {
                 if (Beyond(step, earlier.level) < std::max(kReturnMargin * locationThreshold_, ringing))
                     return true;
                 continue;
@@ -424,14 +423,23 @@ private:
     // the crew is not sent to it.
     bool MaySwingBack(const Step& step) const {
         for (std::size_t i = 0; i < reported_.size(); ++i) {
-            const Reported& earlier = reported_[i];
-            if (earlier.clippedUntil < 0 || step.sign != -report_.reflections[i].sign ||
-                step.centre <= earlier.centre || step.centre > earlier.clippedUntil + pulse_ + 2 * detectionWidth_)
-                continue;
-            if (Beyond(step, earlier.level) <= kSwingMargin * launchSwing_ * std::abs(report_.reflections[i].amplitude))
+            if (TurnsBackFrom(i, step) && RightAfterStretch(reported_[i], step) &&
+                Beyond(step, reported_[i].level) <=
+                    kSwingMargin * launchSwing_ * std::abs(report_.reflections[i].amplitude))
                 return true;
         }
         return false;
+    }
+
+    // A step of the other sign after the reported reflection `index`, which clipped.
+    bool TurnsBackFrom(std::size_t index, const Step& step) const {
+        return reported_[index].clippedUntil >= 0 && step.sign == -report_.reflections[index].sign &&
+               step.centre > reported_[index].centre;
+    }
+
+    // Within the pulse and two detector windows of the end of a clipped stretch.
+    bool RightAfterStretch(const Reported& earlier, const Step& step) const {
+        return step.centre <= earlier.clippedUntil + pulse_ + 2 * detectionWidth_;
     }
 
     // A pulse narrower than the detector (a short section's two reflections overlapping into
