@@ -98,6 +98,12 @@ double EndReflection(const Cable& cable, double impedance) {
     return 0.0;
 }
 
+// The smoothing of an echo that went `metres` along the line and back: the receiver's own
+// and the line's dispersion.
+double SmoothingOver(double metres, double attenuationDbPerKm) {
+    return kReceiverSmoothingNs + DispersionNs(2.0 * metres / 1000.0, attenuationDbPerKm);
+}
+
 // Walks the line from the instrument to its end and collects one echo per discontinuity.
 class EchoCollector {
 public:
@@ -110,9 +116,7 @@ public:
         transmission_ *= roundTripTransmission;
     }
 
-    double SmoothingAt(double position) const {
-        return kReceiverSmoothingNs + DispersionNs(2.0 * position / 1000.0, cable_.attenuation);
-    }
+    double SmoothingAt(double position) const { return SmoothingOver(position, cable_.attenuation); }
 
     double Transmission() const { return transmission_; }
     std::vector<Echo> Take() { return std::move(echoes_); }
@@ -266,9 +270,8 @@ void CableModel::AddRepeats(const Cable& cable) {
             const double amplitude = std::pow(echo.amplitude, pass) * std::pow(outputReflection_, pass - 1);
             if (std::abs(amplitude) < kLeastRepeat)
                 break;
-            const double smoothing =
-                kReceiverSmoothingNs + DispersionNs(2.0 * pass * distance / 1000.0, cable.attenuation);
-            direct_.push_back({pass * echo.delayNs, amplitude, smoothing, static_cast<int>(i), pass});
+            direct_.push_back({pass * echo.delayNs, amplitude, SmoothingOver(pass * distance, cable.attenuation),
+                               static_cast<int>(i), pass});
         }
     }
     // In order of delay, each repeat still naming its source.
