@@ -5,7 +5,6 @@
 #include "ui/Colors.h"
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainter>
@@ -60,6 +59,13 @@ struct Column {
     double widthMm;
     Qt::Alignment align = Qt::AlignLeft;
 };
+
+QStringList Headings(const std::vector<Column>& columns) {
+    QStringList headings;
+    for (const Column& column : columns)
+        headings.append(column.heading);
+    return headings;
+}
 
 // The pages in the making: text flows down the page between its margins and goes on to
 // the next page when it does not fit.
@@ -146,9 +152,7 @@ public:
     // `highlighted` says so, and written in `colors` when they give it a colour.
     void Table(const std::vector<Column>& columns, const std::vector<QStringList>& rows,
                const std::vector<bool>& highlighted, const std::vector<std::uint32_t>& colors = {}) {
-        QStringList headings;
-        for (const Column& column : columns)
-            headings.append(column.heading);
+        const QStringList headings = Headings(columns);
         const QFont headingFont = ReportFont(kTablePoints, kBold);
         const auto writeHeadings = [&] {
             Row(columns, headings, headingFont);
@@ -201,10 +205,6 @@ private:
     int pages_ = 0;
 };
 
-QString FileName(const LoadedTrace& file) {
-    return QFileInfo(file.path).fileName();
-}
-
 // The first page's word on a file: its likely end or fault, or why there is none.
 QString Finding(const LoadedTrace& file, const std::optional<TraceEvents>& found) {
     if (!found)
@@ -245,7 +245,7 @@ void ListPage(PageFlow& flow, const std::vector<LoadedTrace>& files, const Found
     std::vector<std::uint32_t> colors;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const LoadedTrace& file = files[i];
-        QStringList row{QString::number(i + 1), FileName(file)};
+        QStringList row{QString::number(i + 1), FileName(file.path)};
         if (file.trace) {
             const TraceSettings settings = SettingsOf(*file.trace);
             row << ModifiedText(*file.trace) << settings.range << settings.pulse << settings.ku;
@@ -264,15 +264,12 @@ void SettingsTable(PageFlow& flow, const analysis::StoredTrace& trace) {
     std::vector<Column> columns;
     for (const char* name : {"Range", "Pulse", "Averaging", "Gain", "Matching", "КУ", "V/2"})
         columns.push_back({QString::fromUtf8(name), width});
-    QStringList headings;
-    for (const Column& column : columns)
-        headings.append(column.heading);
-    flow.Row(columns, headings, ReportFont(kCaptionPoints), std::nullopt, kCaptionColor);
+    flow.Row(columns, Headings(columns), ReportFont(kCaptionPoints), std::nullopt, kCaptionColor);
     flow.Row(columns, {s.range, s.pulse, s.averaging, s.gain, s.matching, s.ku, s.v2}, ReportFont(kBodyPoints));
 }
 
 void PageHeading(PageFlow& flow, int number, const LoadedTrace& file) {
-    flow.Text(QStringLiteral("%1. %2").arg(number).arg(FileName(file)), ReportFont(kHeadingPoints, kBold));
+    flow.Text(QStringLiteral("%1. %2").arg(number).arg(FileName(file.path)), ReportFont(kHeadingPoints, kBold));
     if (file.trace)
         flow.Text(QStringLiteral("saved %1").arg(ModifiedText(*file.trace)), ReportFont(kBodyPoints), kCaptionColor);
 }
@@ -343,7 +340,7 @@ void OverlayPage(PageFlow& flow, const std::vector<const LoadedTrace*>& files, c
     QStringList names;
     std::vector<analysis::StoredTrace> traces;
     for (const LoadedTrace* file : files) {
-        names.append(FileName(*file));
+        names.append(FileName(file->path));
         traces.push_back(*file->trace);
     }
     flow.Text(QStringLiteral("Overlay: ") + names.join(QStringLiteral(", ")), ReportFont(kHeadingPoints, kBold));

@@ -133,10 +133,6 @@ bool WriteOut(const QString& path, const QByteArray& bytes, QTextStream& err) {
     return true;
 }
 
-QString FileName(const QString& path) {
-    return QFileInfo(path).fileName();
-}
-
 // A figure as the text commands print it, so that the JSON holds the same numbers.
 double Printed(const QString& text) {
     return text.toDouble();
@@ -256,7 +252,7 @@ int Csv(const QStringList& words, QTextStream& out, QTextStream& err) {
     QString text;
     QTextStream csv(&text);
     const reflectogram::Header& h = trace->header;
-    csv << "# file: " << QFileInfo(trace->path).fileName() << "\n";
+    csv << "# file: " << FileName(trace->path) << "\n";
     csv << "# range: " << h.range << " (" << trace->RangeMetres() << " m)\n";
     csv << "# pulse: " << h.pulse << " (" << PulseText(static_cast<int>(trace->PulseNs())) << ")\n";
     csv << "# averaging: " << h.average << " (" << trace->AverageCount() << ")\n";

@@ -1,5 +1,7 @@
 #include "tool/TraceText.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 
@@ -34,6 +36,10 @@ QString Number(double value, int decimals) {
 
 QString PulseText(int widthNs) {
     return QStringLiteral("%1 ns").arg(widthNs);
+}
+
+QString FileName(const QString& path) {
+    return QFileInfo(path).fileName();
 }
 
 QString ModifiedText(const analysis::StoredTrace& trace) {
@@ -96,10 +102,6 @@ std::optional<EventRow> LikelyEnd(const TraceEvents& events) {
         return std::nullopt;
     return EventRows(events)[static_cast<std::size_t>(end - reflections.begin())];
 }
-
-} // namespace tool
-
-namespace tool {
 
 std::vector<LoadedTrace> LoadTraces(const QStringList& arguments, QStringList* errors) {
     std::vector<LoadedTrace> loaded;

@@ -18,6 +18,8 @@ inline constexpr double kHalfLightSpeed = 150.0; // m/µs: V/2 = 150 / КУ
 
 QString Number(double value, int decimals);
 QString PulseText(int widthNs);
+// The last part of a path: the file's own name.
+QString FileName(const QString& path);
 // The file's modification time as the commands show it (local time).
 QString ModifiedText(const analysis::StoredTrace& trace);
 
@@ -67,10 +69,6 @@ std::vector<EventRow> EventRows(const TraceEvents& events);
 
 // The likely end or fault among the rows; none when no event stands out.
 std::optional<EventRow> LikelyEnd(const TraceEvents& events);
-
-} // namespace tool
-
-namespace tool {
 
 // A file the arguments name: read, or why it cannot be used.
 struct LoadedTrace {
