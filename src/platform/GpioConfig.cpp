@@ -39,13 +39,6 @@ bool ParseOffset(const QString& text, unsigned& offset) {
 
 } // namespace
 
-const GpioLine* GpioConfig::Find(int pin) const {
-    for (const GpioLine& line : lines)
-        if (line.pin == pin)
-            return &line;
-    return nullptr;
-}
-
 GpioConfig DefaultGpioConfig() {
     const QString chip = QStringLiteral("gpiochip0");
     auto line = [&](int pin, const char* key) { return GpioLine{pin, key, chip, static_cast<unsigned>(pin)}; };

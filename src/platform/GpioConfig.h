@@ -25,8 +25,6 @@ struct GpioLine {
 
 struct GpioConfig {
     std::vector<GpioLine> lines; // adapter sense, charger A and B, power-on, clock bus clock and data
-
-    const GpioLine* Find(int pin) const;
 };
 
 // The original board: each line on the first chip, at the offset of its pin number.

@@ -13,13 +13,21 @@ using platform::GpioConfig;
 using platform::ParseGpioConfig;
 namespace pins = platform::pins;
 
+// The configured line of `pin`, null when the configuration does not name it.
+const platform::GpioLine* Find(const GpioConfig& config, int pin) {
+    for (const platform::GpioLine& line : config.lines)
+        if (line.pin == pin)
+            return &line;
+    return nullptr;
+}
+
 QString ChipOf(const GpioConfig& config, int pin) {
-    const platform::GpioLine* line = config.Find(pin);
+    const platform::GpioLine* line = Find(config, pin);
     return line ? line->chip : QString();
 }
 
 unsigned OffsetOf(const GpioConfig& config, int pin) {
-    const platform::GpioLine* line = config.Find(pin);
+    const platform::GpioLine* line = Find(config, pin);
     return line ? line->offset : 9999;
 }
 
@@ -31,7 +39,7 @@ TEST(GpioConfig, DefaultsAreTheOriginalBoardsPinsOnTheFirstChip) {
         EXPECT_EQ(ChipOf(config, pin), QStringLiteral("gpiochip0")) << pin;
         EXPECT_EQ(OffsetOf(config, pin), static_cast<unsigned>(pin));
     }
-    EXPECT_EQ(config.Find(7), nullptr);
+    EXPECT_EQ(Find(config, 7), nullptr);
 
     GpioConfig parsed;
     QStringList errors;
