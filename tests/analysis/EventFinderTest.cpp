@@ -55,9 +55,7 @@ analysis::EventReport Analyse(const Case& c, std::mt19937& random, Capture& capt
     const sim::SampleWindow window{0, storageFactor, capture.samples};
     const QByteArray bytes =
         sim::FormTrace(model, sim::Path::Direct, window, {c.pulseNs, c.averaging, c.gainCode, c.noise, {}}, random);
-    std::vector<double> values;
-    for (const char b : bytes)
-        values.push_back(static_cast<signed char>(b));
+    const std::vector<double> values = event_score::SignedSamples(bytes);
     return analysis::FindEvents(values, {capture.nsPerSample, c.pulseNs});
 }
 
@@ -132,9 +130,7 @@ TEST(EventFinder, NamedLinesSendTheCrewToTheEnd) {
         const QByteArray bytes =
             sim::FormTrace(model, sim::Path::Direct, {0, line.storageFactor, samples},
                            {line.pulseNs, line.averaging, line.gainCode, scenario->noise, scenario->receiver}, random);
-        std::vector<double> values;
-        for (const char b : bytes)
-            values.push_back(static_cast<signed char>(b));
+        const std::vector<double> values = event_score::SignedSamples(bytes);
         const double nsPerSample = sim::kBaseSampleNs * line.storageFactor;
         const double metresPerSample = nsPerSample * 0.15 / cable.ku;
         const analysis::EventReport report = analysis::FindEvents(values, {nsPerSample, line.pulseNs});
@@ -284,9 +280,7 @@ TEST(EventFinder, RandomLinesOverEveryRange) {
         const QByteArray bytes =
             sim::FormTrace(model, sim::Path::Direct, window,
                            {capture.pulseNs, capture.averaging, capture.gainCode, t.noise, capture.traits}, random);
-        std::vector<double> values;
-        for (const char b : bytes)
-            values.push_back(static_cast<signed char>(b));
+        const std::vector<double> values = event_score::SignedSamples(bytes);
         const analysis::EventReport report = analysis::FindEvents(values, {capture.nsPerSample, capture.pulseNs});
         const auto expected = event_score::ExpectedEvents(model, capture, event_score::NoiseSteps(t.noise, capture));
         const event_score::Score score =

@@ -6,6 +6,7 @@
 #include "sim/CableModel.h"
 #include "sim/Receiver.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <algorithm>
@@ -36,6 +37,14 @@ struct Expected {
                         // section shorter than the pulse, which a pulse reflectometer sees as one
 };
 
+// A formed trace's bytes as the signed converter values the fault finder takes.
+inline std::vector<double> SignedSamples(const QByteArray& bytes) {
+    std::vector<double> values;
+    for (const char b : bytes)
+        values.push_back(static_cast<signed char>(b));
+    return values;
+}
+
 // The trace's noise in converter steps: the board's noise after averaging and gain, with the
 // converter's quantisation.
 inline double NoiseSteps(double boardNoise, const Capture& capture) {
@@ -56,10 +65,7 @@ inline std::vector<double> NoiselessTrace(const sim::CableModel& cable, const Ca
     const QByteArray bytes =
         sim::FormTrace(cable, sim::Path::Direct, {0, step, capture.samples},
                        {capture.pulseNs, capture.averaging, capture.gainCode, 0.0, traits}, unused);
-    std::vector<double> values;
-    for (const char b : bytes)
-        values.push_back(static_cast<signed char>(b));
-    return values;
+    return SignedSamples(bytes);
 }
 
 // Every echo after the launch pulse, repeats included. Required: an echo of its own (not a
