@@ -80,17 +80,27 @@ QString NoiseLine(const TraceEvents& events) {
                                   : QStringLiteral("%1 steps").arg(Number(report.launchAmplitude, 0)));
 }
 
+namespace {
+
+EventRow EventRowOf(const TraceEvents& events, std::size_t index) {
+    const analysis::Reflection& reflection = events.report.reflections[index];
+    const bool higher = reflection.sign > 0;
+    return {static_cast<int>(index) + 1,
+            Number(events.distance.Metres(reflection.sample), 2),
+            higher ? QLatin1Char('+') : QLatin1Char('-'),
+            higher ? QStringLiteral("higher (open, break)") : QStringLiteral("lower (short, wet, insulation)"),
+            Number(reflection.amplitude, 1),
+            Number(reflection.noiseRatio, 1),
+            SizeInDecibels(reflection.amplitude, events.report),
+            EventRemark(reflection)};
+}
+
+} // namespace
+
 std::vector<EventRow> EventRows(const TraceEvents& events) {
     std::vector<EventRow> rows;
-    for (const analysis::Reflection& reflection : events.report.reflections) {
-        const bool higher = reflection.sign > 0;
-        rows.push_back(
-            {static_cast<int>(rows.size()) + 1, Number(events.distance.Metres(reflection.sample), 2),
-             higher ? QLatin1Char('+') : QLatin1Char('-'),
-             higher ? QStringLiteral("higher (open, break)") : QStringLiteral("lower (short, wet, insulation)"),
-             Number(reflection.amplitude, 1), Number(reflection.noiseRatio, 1),
-             SizeInDecibels(reflection.amplitude, events.report), EventRemark(reflection)});
-    }
+    for (std::size_t i = 0; i < events.report.reflections.size(); ++i)
+        rows.push_back(EventRowOf(events, i));
     return rows;
 }
 
@@ -100,7 +110,7 @@ std::optional<EventRow> LikelyEnd(const TraceEvents& events) {
                                   [](const analysis::Reflection& reflection) { return reflection.likelyEnd; });
     if (end == reflections.end())
         return std::nullopt;
-    return EventRows(events)[static_cast<std::size_t>(end - reflections.begin())];
+    return EventRowOf(events, static_cast<std::size_t>(end - reflections.begin()));
 }
 
 std::vector<LoadedTrace> LoadTraces(const QStringList& arguments, QStringList* errors) {
