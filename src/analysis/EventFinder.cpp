@@ -46,6 +46,14 @@ constexpr double kTrendNoiseRatio = 3.0;
 constexpr double kLowShare = 0.1;
 constexpr double kHighShare = 0.4;
 constexpr int kMaxLocationWindow = 25;
+// The rise fitted as a level and a ramp: over its samples up to this share of it and as many
+// again before its edge as it takes from a tenth to four tenths, searched in steps of this many
+// samples; the trace before it counts as still rising when its slope is this many standard
+// errors.
+constexpr double kKneeTopShare = 0.5;
+constexpr double kKneeStep = 0.25;
+constexpr int kLeastKneeSamples = 4;
+constexpr double kRisingSignificance = 2.0;
 // A swing right after a reflection that takes the trace no further than this share of it
 // past its level before that reflection is its side lobe.
 constexpr double kSideLobeShare = 0.4;
@@ -195,6 +203,68 @@ double CrossingBefore(const std::vector<double>& relative, int peak, int floor, 
         }
     }
     return floor;
+}
+
+// Where a rising curve crosses `level` on its way to relative[top]: where it crosses once, the
+// crossing; where noise makes it cross back and forth, after as many samples as lie below the
+// level (the last crossing alone would be late).
+double CrossingOfRise(const std::vector<double>& relative, int top, double level) {
+    const double last = CrossingBefore(relative, top, 0, level);
+    int below = 0;
+    for (int i = 0; i <= top; ++i)
+        below += relative[static_cast<std::size_t>(i)] < level ? 1 : 0;
+    if (below == 0 || std::abs(last - below) < 1.0)
+        return last;
+    return below - 0.5;
+}
+
+// The start of a rise in `values` fitted, by least squares, as a level followed by a straight
+// ramp; searched from `from` to `to` in steps of kKneeStep.
+double FitKnee(const std::vector<double>& values, double from, double to) {
+    double best = from;
+    double leastResidual = std::numeric_limits<double>::infinity();
+    for (double start = from; start <= to; start += kKneeStep) {
+        double n = 0, sumRamp = 0, sumRamp2 = 0, sum = 0, sumRampValue = 0, sum2 = 0;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const double ramp = std::max(0.0, static_cast<double>(i) - start);
+            const double value = values[i];
+            n += 1;
+            sumRamp += ramp;
+            sumRamp2 += ramp * ramp;
+            sum += value;
+            sumRampValue += ramp * value;
+            sum2 += value * value;
+        }
+        const double det = n * sumRamp2 - sumRamp * sumRamp;
+        if (!(det > 0))
+            continue;
+        const double slope = (n * sumRampValue - sumRamp * sum) / det;
+        const double level = (sum - slope * sumRamp) / n;
+        const double residual = sum2 - slope * sumRampValue - level * sum;
+        if (slope > 0 && residual < leastResidual) {
+            leastResidual = residual;
+            best = start;
+        }
+    }
+    return best;
+}
+
+// Whether values[0..count) still rise: their fitted slope is kRisingSignificance standard errors
+// above zero for white noise of `noise` rms.
+bool StillRising(const std::vector<double>& values, int count, double noise) {
+    if (count < 4)
+        return false;
+    double sumX = 0, sumY = 0, sumXX = 0, sumXY = 0;
+    for (int i = 0; i < count; ++i) {
+        const double value = values[static_cast<std::size_t>(i)];
+        sumX += i;
+        sumY += value;
+        sumXX += static_cast<double>(i) * i;
+        sumXY += i * value;
+    }
+    const double slope = (count * sumXY - sumX * sumY) / (count * sumXX - sumX * sumX);
+    const double standardError = noise * std::sqrt(12.0 / (static_cast<double>(count) * count * count));
+    return slope > kRisingSignificance * standardError;
 }
 
 } // namespace
@@ -498,8 +568,9 @@ private:
                                         ? kRepeatSizeMargin * std::abs(origin.amplitude)
                                         : kRepeatSizeMargin * std::abs(origin.amplitude) *
                                               std::pow(kMostOutputReflection * share, pass - 1);
-                // A weak repeat reads larger by what the noise adds to it.
-                const bool weaker = std::abs(found[j].amplitude) <= most + kRepeatNoiseAllowance * report_.noise;
+                // A weak repeat reads larger by what the noise of the smoothed trace, on which
+                // it is measured, adds to it.
+                const bool weaker = std::abs(found[j].amplitude) <= most + kRepeatNoiseAllowance * locationNoise_;
                 const bool signFits = pass % 2 == 0 || found[j].sign == origin.sign;
                 if (there && weaker && signFits)
                     found[j].repeatOf = static_cast<int>(i) + 1;
@@ -614,8 +685,8 @@ private:
         const int top = peak - foot;
         double high = 0, low = 0;
         auto locate = [&]() {
-            high = foot + CrossingBefore(relative, top, 0, kHighShare * rise.amplitude);
-            low = foot + CrossingBefore(relative, top, 0, kLowShare * rise.amplitude);
+            high = foot + CrossingOfRise(relative, top, kHighShare * rise.amplitude);
+            low = foot + CrossingOfRise(relative, top, kLowShare * rise.amplitude);
             rise.edge = std::max<double>(foot, low - (high - low) * kLowShare / (kHighShare - kLowShare));
         };
         locate();
@@ -626,6 +697,23 @@ private:
             width = std::max(1, 2 * static_cast<int>(std::floor((high - low) / 2)) + 1);
             relative = relativeRise(width);
             locate();
+        }
+        // The line through two points of a slow rise is placed by those few samples, and noise
+        // moves them. The rise fitted as a level and a ramp, over its lower half and the stretch
+        // before it, is placed by every sample there. The fit takes the trace before the rise
+        // as level: where it is still rising there (the tail of an earlier reflection), the fit
+        // would start the rise on that tail, and may only move the edge later.
+        const double span = high - low;
+        const int from = std::max(tailEnd_, static_cast<int>(std::floor(rise.edge - span)));
+        const int to =
+            foot + static_cast<int>(std::ceil(CrossingBefore(relative, top, 0, kKneeTopShare * rise.amplitude)));
+        if (span >= 1 && to - from >= kLeastKneeSamples) {
+            std::vector<double> lower;
+            for (int i = from; i <= to; ++i)
+                lower.push_back(sign * (At(level_, i) - rise.level - trend * (i - foot)));
+            const double knee = from + FitKnee(lower, rise.edge - span - from, rise.edge + span / 2 - from);
+            const bool onTail = StillRising(lower, static_cast<int>(std::floor(knee - from)), report_.noise);
+            rise.edge = onTail ? std::max(rise.edge, knee) : knee;
         }
         return rise;
     }
