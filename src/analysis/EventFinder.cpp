@@ -23,6 +23,10 @@ constexpr int kMaxNoiseLag = 8;
 // at least kMinimumThreshold steps); it lasts until the detector falls below half of that.
 constexpr double kDetectionRatio = 4.5;
 constexpr double kMinimumThreshold = 0.5;
+// A detector half as wide looks for reflections on the tail of another where the detector is
+// at least this wide, and at this many of its own noise rms.
+constexpr int kLeastShoulderWindow = 4;
+constexpr double kShoulderDetectionRatio = 2.5 * kDetectionRatio;
 // A reflection rises at least this many times the noise, and at least this many converter
 // steps: below that a slowly changing trace's quantisation stairs look alike.
 constexpr double kMinimumNoiseRatio = 2.0;
@@ -314,7 +318,7 @@ public:
 
     EventReport Run() {
         MeasureLaunch();
-        for (const Step& step : FindSteps(steps_, report_.deadZone, detectionThreshold_, detectionWidth_)) {
+        for (const Step& step : CandidateSteps()) {
             if (IsTrailingEdge(step))
                 continue;
             leading_.push_back(step);
@@ -350,6 +354,33 @@ private:
     };
 
     static double At(const std::vector<double>& values, int i) { return values[static_cast<std::size_t>(i)]; }
+
+    // The step detector's peaks, in order. A reflection that arrives on the tail of an earlier
+    // one, within a window of it, shows on the detector only as a shoulder of that tail's
+    // hump: a detector half as wide, with a stricter threshold for its larger noise, finds it
+    // as a peak of its own. Such a peak more than a window from every peak of the detector
+    // counts where the detector itself is beyond its threshold there.
+    std::vector<Step> CandidateSteps() const {
+        std::vector<Step> steps = FindSteps(steps_, report_.deadZone, detectionThreshold_, detectionWidth_);
+        const int half = detectionWidth_ / 2;
+        if (half < kLeastShoulderWindow)
+            return steps;
+        const std::vector<double> narrow = EdgeSteps(level_, half);
+        const double noise = std::max(report_.noise * std::sqrt(2.0 / half), LowQuantileRms(narrow, launchEnd_));
+        const double threshold = std::max(kShoulderDetectionRatio * noise, kMinimumThreshold);
+        const std::size_t found = steps.size();
+        for (Step shoulder : FindSteps(narrow, report_.deadZone, threshold, half)) {
+            const bool apart =
+                std::none_of(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(found), [&](const Step& step) {
+                    return std::abs(step.centre - shoulder.centre) <= detectionWidth_;
+                });
+            shoulder.size = shoulder.sign * At(steps_, shoulder.centre);
+            if (apart && shoulder.size > detectionThreshold_)
+                steps.push_back(shoulder);
+        }
+        std::sort(steps.begin(), steps.end(), [](const Step& a, const Step& b) { return a.centre < b.centre; });
+        return steps;
+    }
 
     // Noise, resting level, the launch pulse and its tail, and the signals that follow from them.
     void MeasureLaunch() {

@@ -115,6 +115,35 @@ TEST(EventFinder, ASlowRiseInStrongNoiseIsPlacedWithinHalfAPercent) {
     EXPECT_GE(placed, 0.7 * kTrials);
 }
 
+// A weak reflection that arrives while an earlier one's tail still falls shows on a detector
+// as wide as the pulse only as a shoulder of that tail; it is still found, and its pulse's end
+// is not taken for a reflection of its own.
+TEST(EventFinder, AReflectionOnAnEarlierOnesTailIsFound) {
+    constexpr int kPulse = 50, kFirst = 1000, kSecond = 1150;
+    std::mt19937 random(9122027);
+    std::normal_distribution<double> noise(0.0, 0.5);
+    auto pulse = [&](int i, int start, double height) {
+        const double t = i - start;
+        if (t <= 0)
+            return 0.0;
+        const double top = height * (1.0 - std::exp(-std::min<double>(t, kPulse) / 10.0));
+        return t < kPulse ? top : top * std::exp(-(t - kPulse) / 25.0);
+    };
+    std::vector<double> values(4000);
+    for (int i = 0; i < 4000; ++i)
+        values[static_cast<std::size_t>(i)] =
+            std::round((i < kPulse ? 127.0 : 0.0) + pulse(i, kFirst, 60.0) + pulse(i, kSecond, -10.0) + noise(random));
+    const analysis::EventReport report = analysis::FindEvents(values, {10.0, 10.0 * kPulse});
+    std::string listing;
+    int second = 0;
+    for (const analysis::Reflection& r : report.reflections) {
+        listing += std::to_string(r.sample) + (r.sign > 0 ? " +\n" : " -\n");
+        second += r.sign < 0 && std::abs(r.sample - kSecond) <= event_score::Tolerance(kSecond) ? 1 : 0;
+    }
+    EXPECT_EQ(second, 1) << listing;
+    EXPECT_EQ(report.reflections.size(), 2u) << listing;
+}
+
 namespace {
 
 // Lines written down as the simulated board's scenario files, each showing what a real line
