@@ -50,13 +50,13 @@ constexpr double kTrendNoiseRatio = 3.0;
 constexpr double kLowShare = 0.1;
 constexpr double kHighShare = 0.4;
 constexpr int kMaxLocationWindow = 25;
-// The rise fitted as a level and a ramp: over its samples up to this share of it and as many
-// again before its edge as it takes from a tenth to four tenths, searched in steps of this many
-// samples; the trace before it counts as still rising when its slope is this many standard
-// errors.
+// The rise fitted as a level and a ramp: over its samples up to this share of it (and, before
+// its edge, as many as it takes from a tenth to four tenths), when they are at least this many;
+// the ramp's start is searched in steps of this many samples. The trace before the start counts
+// as still rising when its slope is this many standard errors.
 constexpr double kKneeTopShare = 0.5;
-constexpr double kKneeStep = 0.25;
 constexpr int kLeastKneeSamples = 4;
+constexpr double kKneeStep = 0.25;
 constexpr double kRisingSignificance = 2.0;
 // A swing right after a reflection that takes the trace no further than this share of it
 // past its level before that reflection is its side lobe.
