@@ -35,6 +35,8 @@ constexpr double kMinimumSteps = 1.5;
 // reflection.
 constexpr double kMajorNoiseRatio = 8.0;
 constexpr double kMajorShare = 0.1;
+// A reflection at least this share of the largest is as bad a fault as the largest.
+constexpr double kWorstFaultShare = 0.5;
 // A step is a trailing edge when one pulse width earlier there was an opposite step of at
 // least this share of its size (a pulse that ends as another begins has both in one step,
 // twice the size of the first).
@@ -750,17 +752,29 @@ private:
     }
 
     // The likely end or fault is the furthest major reflection that is not a repeat nor may be
-    // the receiver swinging back; when no reflection stands out, none is marked.
+    // the receiver swinging back. When that one (unless it clips) is under half the largest of
+    // them, it is a lesser fault, or an end the line has all but hidden: the largest, the line's
+    // worst fault, is marked instead. When no reflection stands out, none is marked.
     void MarkLikelyEnd() {
-        Reflection* likely = nullptr;
+        std::vector<std::size_t> candidates;
         for (std::size_t i = 0; i < report_.reflections.size(); ++i) {
             Reflection& reflection = report_.reflections[i];
             reflection.major = IsMajor(i);
             if (reflection.major && reflection.repeatOf == 0 && !reported_[i].maySwingBack)
-                likely = &reflection;
+                candidates.push_back(i);
         }
-        if (likely != nullptr)
-            likely->likelyEnd = true;
+        if (candidates.empty())
+            return;
+        // A rise from one of the converter's limits to the other reads larger than any one
+        // reflection can show: it is as large as a clipped one, no larger.
+        auto size = [&](std::size_t i) { return std::min(std::abs(report_.reflections[i].amplitude), -kConverterLow); };
+        std::size_t likely = candidates.back();
+        std::size_t largest = candidates.front();
+        for (const std::size_t i : candidates)
+            largest = size(i) > size(largest) ? i : largest;
+        if (reported_[likely].clippedUntil < 0 && size(likely) < kWorstFaultShare * size(largest))
+            likely = largest;
+        report_.reflections[likely].likelyEnd = true;
     }
 
     const std::vector<double>& samples_;
