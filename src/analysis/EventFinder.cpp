@@ -411,9 +411,7 @@ private:
 
         // As long as the launch pulse's tail is still falling (or rising) faster than the
         // noise, nothing can be told apart.
-        tailEnd_ = launchEnd_;
-        while (tailEnd_ < n_ && std::abs(At(steps_, tailEnd_)) > detectionThreshold_)
-            ++tailEnd_;
+        tailEnd_ = StillFrom(launchEnd_);
         // The launch pulse's edges ring, and every echo's do alike: the detector swings through
         // zero between the lobes and back above the threshold, each lobe smaller than the one
         // before, until the ringing has died away. A lobe larger than the one before it is an
@@ -446,6 +444,21 @@ private:
         }
         ringSamples_ = ringing - tailEnd_;
         tailEnd_ = ringing;
+        // A receiver overdriven by the launch may swing to the converter's other limit right
+        // after it and be held there for longer than the detector's window: nothing can be seen
+        // until it comes back, and its coming back belongs to the launch.
+        auto heldAtOtherLimit = [&](int i) {
+            return launchSigned > 0 ? At(samples_, i) <= kConverterLow : At(samples_, i) >= kConverterHigh;
+        };
+        int held = launchEnd_;
+        while (held < std::min(n_ - 1, launchEnd_ + detectionWidth_) && !heldAtOtherLimit(held))
+            ++held;
+        if (held < n_ && heldAtOtherLimit(held)) {
+            while (held + 1 < n_ && heldAtOtherLimit(held + 1))
+                ++held;
+            if (held >= tailEnd_)
+                tailEnd_ = StillFrom(held + 1);
+        }
         // An overdriven receiver answers a large pulse with a swing of the other sign (the
         // edge's overshoot, held there while it recovers); the launch shows how large, as a
         // share of the pulse, and a large echo's swing is alike.
@@ -456,6 +469,15 @@ private:
             launchSwing_ = std::min(launchSwing_, 1.0);
         }
         report_.deadZone = std::min(n_, tailEnd_ + detectionWidth_ / 2);
+    }
+
+    // The first sample from `from` on where the trace no longer rises or falls faster than the
+    // noise.
+    int StillFrom(int from) const {
+        int i = from;
+        while (i < n_ && std::abs(At(steps_, i)) > detectionThreshold_)
+            ++i;
+        return i;
     }
 
     // A pulse ends one pulse width after it began: its trailing edge mirrors the detector one

@@ -166,6 +166,22 @@ TEST(EventFinder, TheMarkGoesToTheFurthestReflectionUnlessItIsFarWeakerThanTheWo
     }
 }
 
+// A receiver overdriven by the launch swings to the converter's other limit and is held there
+// for longer than the detector's window; its coming back belongs to the launch.
+TEST(EventFinder, AReceiverHeldAtTheOtherLimitAfterTheLaunchComesBackWithinTheDeadZone) {
+    constexpr int kPulse = 50, kHeldUntil = 120;
+    std::mt19937 random(9122029);
+    std::normal_distribution<double> noise(0.0, 11.0);
+    std::vector<double> values(4000);
+    for (int i = 0; i < 4000; ++i) {
+        const double clean = i < kPulse ? 250.0 : i < kHeldUntil ? -250.0 : -35.0 * std::exp(-(i - kHeldUntil) / 150.0);
+        values[static_cast<std::size_t>(i)] = std::clamp(std::round(clean + noise(random)), -128.0, 127.0);
+    }
+    const analysis::EventReport report = analysis::FindEvents(values, {40.0, 40.0 * kPulse});
+    EXPECT_GT(report.deadZone, kHeldUntil);
+    EXPECT_TRUE(report.reflections.empty()) << report.reflections.front().sample;
+}
+
 namespace {
 
 // Lines written down as the simulated board's scenario files, each showing what a real line
@@ -389,7 +405,7 @@ TEST(EventFinder, RandomLinesOverEveryRange) {
     // the finder, kept so that a change that makes it worse is seen.
     // The likely-end mark is what sends a crew out: it is never on a repeat echo.
     EXPECT_GE(found, 0.86 * (found + missed));
-    EXPECT_GE(cleanTraces, 0.93 * kTraces);
+    EXPECT_GE(cleanTraces, 0.94 * kTraces);
     EXPECT_GE(endRight, 0.97 * kTraces);
     EXPECT_EQ(endOnRepeat, 0);
 }
