@@ -774,9 +774,9 @@ private:
     }
 
     // The likely end or fault is the furthest major reflection that is not a repeat nor may be
-    // the receiver swinging back. When that one (unless it clips) is under half the largest of
-    // them, it is a lesser fault, or an end the line has all but hidden: the largest, the line's
-    // worst fault, is marked instead. When no reflection stands out, none is marked.
+    // the receiver swinging back. When that one is under half the largest of them, it is a
+    // lesser fault, or an end the line has all but hidden: the largest, the line's worst fault,
+    // is marked instead. When no reflection stands out, none is marked.
     void MarkLikelyEnd() {
         std::vector<std::size_t> candidates;
         for (std::size_t i = 0; i < report_.reflections.size(); ++i) {
@@ -794,7 +794,7 @@ private:
         std::size_t largest = candidates.front();
         for (const std::size_t i : candidates)
             largest = size(i) > size(largest) ? i : largest;
-        if (reported_[likely].clippedUntil < 0 && size(likely) < kWorstFaultShare * size(largest))
+        if (size(likely) < kWorstFaultShare * size(largest))
             likely = largest;
         report_.reflections[likely].likelyEnd = true;
     }
