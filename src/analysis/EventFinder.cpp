@@ -224,31 +224,39 @@ double CrossingOfRise(const std::vector<double>& relative, int top, double level
     return below - 0.5;
 }
 
+// A least-squares line y = level + slope * x through the points added to it.
+class LineFit {
+public:
+    void Add(double x, double y) {
+        n_ += 1;
+        sumX_ += x;
+        sumXX_ += x * x;
+        sumY_ += y;
+        sumXY_ += x * y;
+        sumYY_ += y * y;
+    }
+    // False when the x do not spread (no slope can be told).
+    bool Spread() const { return n_ * sumXX_ - sumX_ * sumX_ > 0; }
+    double Slope() const { return (n_ * sumXY_ - sumX_ * sumY_) / (n_ * sumXX_ - sumX_ * sumX_); }
+    double Level() const { return (sumY_ - Slope() * sumX_) / n_; }
+    // The sum of the squared distances of the points from the line.
+    double Residual() const { return sumYY_ - Slope() * sumXY_ - Level() * sumY_; }
+
+private:
+    double n_ = 0, sumX_ = 0, sumXX_ = 0, sumY_ = 0, sumXY_ = 0, sumYY_ = 0;
+};
+
 // The start of a rise in `values` fitted, by least squares, as a level followed by a straight
 // ramp; searched from `from` to `to` in steps of kKneeStep.
 double FitKnee(const std::vector<double>& values, double from, double to) {
     double best = from;
     double leastResidual = std::numeric_limits<double>::infinity();
     for (double start = from; start <= to; start += kKneeStep) {
-        double n = 0, sumRamp = 0, sumRamp2 = 0, sum = 0, sumRampValue = 0, sum2 = 0;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const double ramp = std::max(0.0, static_cast<double>(i) - start);
-            const double value = values[i];
-            n += 1;
-            sumRamp += ramp;
-            sumRamp2 += ramp * ramp;
-            sum += value;
-            sumRampValue += ramp * value;
-            sum2 += value * value;
-        }
-        const double det = n * sumRamp2 - sumRamp * sumRamp;
-        if (!(det > 0))
-            continue;
-        const double slope = (n * sumRampValue - sumRamp * sum) / det;
-        const double level = (sum - slope * sumRamp) / n;
-        const double residual = sum2 - slope * sumRampValue - level * sum;
-        if (slope > 0 && residual < leastResidual) {
-            leastResidual = residual;
+        LineFit fit;
+        for (std::size_t i = 0; i < values.size(); ++i)
+            fit.Add(std::max(0.0, static_cast<double>(i) - start), values[i]);
+        if (fit.Spread() && fit.Slope() > 0 && fit.Residual() < leastResidual) {
+            leastResidual = fit.Residual();
             best = start;
         }
     }
@@ -260,17 +268,11 @@ double FitKnee(const std::vector<double>& values, double from, double to) {
 bool StillRising(const std::vector<double>& values, int count, double noise) {
     if (count < 4)
         return false;
-    double sumX = 0, sumY = 0, sumXX = 0, sumXY = 0;
-    for (int i = 0; i < count; ++i) {
-        const double value = values[static_cast<std::size_t>(i)];
-        sumX += i;
-        sumY += value;
-        sumXX += static_cast<double>(i) * i;
-        sumXY += i * value;
-    }
-    const double slope = (count * sumXY - sumX * sumY) / (count * sumXX - sumX * sumX);
+    LineFit fit;
+    for (int i = 0; i < count; ++i)
+        fit.Add(i, values[static_cast<std::size_t>(i)]);
     const double standardError = noise * std::sqrt(12.0 / (static_cast<double>(count) * count * count));
-    return slope > kRisingSignificance * standardError;
+    return fit.Slope() > kRisingSignificance * standardError;
 }
 
 } // namespace
@@ -357,6 +359,17 @@ private:
 
     static double At(const std::vector<double>& values, int i) { return values[static_cast<std::size_t>(i)]; }
 
+    // Whether sample i holds the trace at the converter's limit in the direction of `sign`.
+    bool AtLimit(int i, int sign) const {
+        return sign > 0 ? At(samples_, i) >= kConverterHigh : At(samples_, i) <= kConverterLow;
+    }
+
+    // The rms of a step detector `width` samples wide: the difference of two means of `width`
+    // samples of white noise, or what the detector itself shows where the noise is not white.
+    double DetectorNoise(const std::vector<double>& detector, int width) const {
+        return std::max(report_.noise * std::sqrt(2.0 / width), LowQuantileRms(detector, launchEnd_));
+    }
+
     // The step detector's peaks, in order. A reflection that arrives on the tail of an earlier
     // one, within a window of it, shows on the detector only as a shoulder of that tail's
     // hump: a detector half as wide, with a stricter threshold for its larger noise, finds it
@@ -368,8 +381,7 @@ private:
         if (half < kLeastShoulderWindow)
             return steps;
         const std::vector<double> narrow = EdgeSteps(level_, half);
-        const double noise = std::max(report_.noise * std::sqrt(2.0 / half), LowQuantileRms(narrow, launchEnd_));
-        const double threshold = std::max(kShoulderDetectionRatio * noise, kMinimumThreshold);
+        const double threshold = std::max(kShoulderDetectionRatio * DetectorNoise(narrow, half), kMinimumThreshold);
         const std::size_t found = steps.size();
         for (Step shoulder : FindSteps(narrow, report_.deadZone, threshold, half)) {
             const bool apart =
@@ -395,17 +407,15 @@ private:
         for (int i = 0; i < launchEnd_; ++i) {
             if (std::abs(At(level_, i)) > std::abs(launchSigned))
                 launchSigned = At(level_, i);
-            if (At(samples_, i) >= kConverterHigh || At(samples_, i) <= kConverterLow)
+            if (AtLimit(i, 1) || AtLimit(i, -1))
                 report_.launchClipped = true;
         }
         report_.launchAmplitude = std::abs(launchSigned);
         location_ = MovingAverage(level_, locationWidth_);
         steps_ = EdgeSteps(level_, detectionWidth_);
-        // The step detector's noise: the difference of two means of `detectionWidth_` samples
-        // of white noise, or what the detector itself shows where the noise is not white.
-        detectorNoise_ = std::max(report_.noise * std::sqrt(2.0 / detectionWidth_), LowQuantileRms(steps_, launchEnd_));
-        locationNoise_ = std::max(report_.noise / std::sqrt(locationWidth_),
-                                  LowQuantileRms(EdgeSteps(level_, locationWidth_), launchEnd_) / std::sqrt(2.0));
+        detectorNoise_ = DetectorNoise(steps_, detectionWidth_);
+        // The smoothed trace's level is one of the two means a detector as wide subtracts.
+        locationNoise_ = DetectorNoise(EdgeSteps(level_, locationWidth_), locationWidth_) / std::sqrt(2.0);
         detectionThreshold_ = std::max(kDetectionRatio * detectorNoise_, kMinimumThreshold);
         locationThreshold_ = std::max(kDetectionRatio * locationNoise_, kMinimumThreshold);
 
@@ -447,9 +457,8 @@ private:
         // A receiver overdriven by the launch may swing to the converter's other limit right
         // after it and be held there for longer than the detector's window: nothing can be seen
         // until it comes back, and its coming back belongs to the launch.
-        auto heldAtOtherLimit = [&](int i) {
-            return launchSigned > 0 ? At(samples_, i) <= kConverterLow : At(samples_, i) >= kConverterHigh;
-        };
+        const int otherSign = launchSigned > 0 ? -1 : 1;
+        auto heldAtOtherLimit = [&](int i) { return AtLimit(i, otherSign); };
         int held = launchEnd_;
         while (held < std::min(n_ - 1, launchEnd_ + detectionWidth_) && !heldAtOtherLimit(held))
             ++held;
@@ -497,9 +506,7 @@ private:
     // The last sample of the stretch in which a reflection starting at `step` holds the trace at
     // the converter's limit in its direction; -1 when it does not reach the limit.
     int ClippedUntil(const Step& step) const {
-        auto clipped = [&](int i) {
-            return step.sign > 0 ? At(samples_, i) >= kConverterHigh : At(samples_, i) <= kConverterLow;
-        };
+        auto clipped = [&](int i) { return AtLimit(i, step.sign); };
         int i = std::max(0, step.centre - detectionWidth_);
         const int searchTo = std::min(n_ - 1, step.centre + pulse_ + detectionWidth_);
         while (i <= searchTo && !clipped(i))
