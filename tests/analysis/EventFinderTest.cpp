@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 
 namespace {
@@ -84,6 +85,17 @@ TEST(EventFinder, FindsTheModelsReflectionsOverManyTraces) {
     EXPECT_GT(total.found, 0);
 }
 
+// A trace drawn by hand: `clean` at each sample, with white noise of `noiseRms` steps, as the
+// converter gives it.
+std::vector<double> DrawnTrace(int samples, double noiseRms, std::mt19937& random,
+                               const std::function<double(int)>& clean) {
+    std::normal_distribution<double> noise(0.0, noiseRms);
+    std::vector<double> values(static_cast<std::size_t>(samples));
+    for (int i = 0; i < samples; ++i)
+        values[static_cast<std::size_t>(i)] = std::clamp(std::round(clean(i) + noise(random)), -128.0, 127.0);
+    return values;
+}
+
 } // namespace
 
 // A long pulse's echo on a dispersive line rises as a slow ramp; in strong noise its start is
@@ -94,18 +106,17 @@ TEST(EventFinder, ASlowRiseInStrongNoiseIsPlacedWithinHalfAPercent) {
     constexpr int kSamples = 8000, kStart = 2000, kRamp = 100, kTrials = 40;
     constexpr double kSlope = 0.5;
     std::mt19937 random(9122026);
-    std::normal_distribution<double> noise(0.0, 10.0);
     int placed = 0;
     for (int trial = 0; trial < kTrials; ++trial) {
-        std::vector<double> values(kSamples);
-        for (int i = 0; i < kSamples; ++i) {
-            double clean = i < kRamp ? 127.0 : 0.0;
-            if (i >= kStart && i < kStart + kRamp)
-                clean = kSlope * (i - kStart);
-            else if (i >= kStart + kRamp)
-                clean = std::max(0.0, kSlope * kRamp - 0.3 * (i - kStart - kRamp));
-            values[static_cast<std::size_t>(i)] = std::clamp(std::round(clean + noise(random)), -128.0, 127.0);
-        }
+        const std::vector<double> values = DrawnTrace(kSamples, 10.0, random, [&](int i) {
+            if (i < kRamp)
+                return 127.0;
+            if (i < kStart)
+                return 0.0;
+            if (i < kStart + kRamp)
+                return kSlope * (i - kStart);
+            return std::max(0.0, kSlope * kRamp - 0.3 * (i - kStart - kRamp));
+        });
         const analysis::EventReport report = analysis::FindEvents(values, {10.0, 10.0 * kRamp});
         for (const analysis::Reflection& r : report.reflections)
             placed += r.sign > 0 && std::abs(r.sample - kStart) <= event_score::Tolerance(kStart) ? 1 : 0;
@@ -121,7 +132,6 @@ TEST(EventFinder, ASlowRiseInStrongNoiseIsPlacedWithinHalfAPercent) {
 TEST(EventFinder, AReflectionOnAnEarlierOnesTailIsFound) {
     constexpr int kPulse = 50, kFirst = 1000, kSecond = 1150;
     std::mt19937 random(9122027);
-    std::normal_distribution<double> noise(0.0, 0.5);
     auto pulse = [&](int i, int start, double height) {
         const double t = i - start;
         if (t <= 0)
@@ -129,10 +139,9 @@ TEST(EventFinder, AReflectionOnAnEarlierOnesTailIsFound) {
         const double top = height * (1.0 - std::exp(-std::min<double>(t, kPulse) / 10.0));
         return t < kPulse ? top : top * std::exp(-(t - kPulse) / 25.0);
     };
-    std::vector<double> values(4000);
-    for (int i = 0; i < 4000; ++i)
-        values[static_cast<std::size_t>(i)] =
-            std::round((i < kPulse ? 127.0 : 0.0) + pulse(i, kFirst, 60.0) + pulse(i, kSecond, -10.0) + noise(random));
+    const std::vector<double> values = DrawnTrace(4000, 0.5, random, [&](int i) {
+        return (i < kPulse ? 127.0 : 0.0) + pulse(i, kFirst, 60.0) + pulse(i, kSecond, -10.0);
+    });
     const analysis::EventReport report = analysis::FindEvents(values, {10.0, 10.0 * kPulse});
     std::string listing;
     int second = 0;
@@ -149,16 +158,13 @@ TEST(EventFinder, AReflectionOnAnEarlierOnesTailIsFound) {
 TEST(EventFinder, TheMarkGoesToTheFurthestReflectionUnlessItIsFarWeakerThanTheWorst) {
     constexpr int kPulse = 20, kFault = 1000, kFurther = 3000;
     std::mt19937 random(9122028);
-    std::normal_distribution<double> noise(0.0, 0.5);
     for (const double further : {45.0, 25.0}) {
-        std::vector<double> values(4000);
-        for (int i = 0; i < 4000; ++i) {
-            const double clean = i < kPulse                               ? 127.0
-                                 : i >= kFault && i < kFault + kPulse     ? 80.0
-                                 : i >= kFurther && i < kFurther + kPulse ? further
-                                                                          : 0.0;
-            values[static_cast<std::size_t>(i)] = std::round(clean + noise(random));
-        }
+        const std::vector<double> values = DrawnTrace(4000, 0.5, random, [&](int i) {
+            return i < kPulse                               ? 127.0
+                   : i >= kFault && i < kFault + kPulse     ? 80.0
+                   : i >= kFurther && i < kFurther + kPulse ? further
+                                                            : 0.0;
+        });
         const analysis::EventReport report = analysis::FindEvents(values, {10.0, 10.0 * kPulse});
         ASSERT_EQ(report.reflections.size(), 2u) << further;
         EXPECT_TRUE(report.reflections[further > 40 ? 1 : 0].likelyEnd) << further;
@@ -171,12 +177,9 @@ TEST(EventFinder, TheMarkGoesToTheFurthestReflectionUnlessItIsFarWeakerThanTheWo
 TEST(EventFinder, AReceiverHeldAtTheOtherLimitAfterTheLaunchComesBackWithinTheDeadZone) {
     constexpr int kPulse = 50, kHeldUntil = 120;
     std::mt19937 random(9122029);
-    std::normal_distribution<double> noise(0.0, 11.0);
-    std::vector<double> values(4000);
-    for (int i = 0; i < 4000; ++i) {
-        const double clean = i < kPulse ? 250.0 : i < kHeldUntil ? -250.0 : -35.0 * std::exp(-(i - kHeldUntil) / 150.0);
-        values[static_cast<std::size_t>(i)] = std::clamp(std::round(clean + noise(random)), -128.0, 127.0);
-    }
+    const std::vector<double> values = DrawnTrace(4000, 11.0, random, [&](int i) {
+        return i < kPulse ? 250.0 : i < kHeldUntil ? -250.0 : -35.0 * std::exp(-(i - kHeldUntil) / 150.0);
+    });
     const analysis::EventReport report = analysis::FindEvents(values, {40.0, 40.0 * kPulse});
     EXPECT_GT(report.deadZone, kHeldUntil);
     EXPECT_TRUE(report.reflections.empty()) << report.reflections.front().sample;
