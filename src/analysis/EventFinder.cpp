@@ -46,6 +46,9 @@ constexpr double kMirroredShare = 0.6;
 constexpr double kReturnMargin = 1.5;
 // The foot of a rise: where the slope has fallen below this share of its steepest.
 constexpr double kFootSlopeShare = 0.4;
+// A dip in the slope shorter than half the slope's span is noise on one rise when the trace
+// before it lies this many times the smoothed trace's noise lower.
+constexpr double kFootLevelNoiseRatio = 3.0;
 // A trend before a rise counts when it is this many times its noise.
 constexpr double kTrendNoiseRatio = 3.0;
 // The two points of a rise whose line is followed back to the foot's level.
@@ -712,17 +715,32 @@ private:
                 peak = i;
         }
         const double steepestSlope = Slope(sign, steepest);
-        int foot = steepest;
+        const double footSlope = kFootSlopeShare * steepestSlope;
         const int footLimit = std::max(tailEnd_, centre - 2 * detectionWidth_);
-        while (foot > footLimit && Slope(sign, foot) > kFootSlopeShare * steepestSlope)
-            --foot;
+        auto footFrom = [&](int i) {
+            while (i > footLimit && Slope(sign, i) > footSlope)
+                --i;
+            return i;
+        };
+        auto levelBefore = [&](int i) { return MeanOf(location_, std::max(tailEnd_, i - locationWidth_), i + 1); };
+        int foot = footFrom(steepest);
+        // Noise makes a slow rise's slope dip below that share for a few samples on its way
+        // up: where it comes back above it within half a slope span, the rise goes on further
+        // back, provided the trace there lies lower by more than its noise could make it.
+        const int firstFoot = foot;
+        for (int i = foot - 1; i > footLimit && i >= foot - slopeSpan_ / 2; i = std::min(i, foot) - 1) {
+            if (Slope(sign, i) > footSlope)
+                foot = footFrom(i);
+        }
+        if (sign * (levelBefore(firstFoot) - levelBefore(foot)) < kFootLevelNoiseRatio * locationNoise_)
+            foot = firstFoot;
         // A trace that was rising just as steeply long before is bending (the tail of an
         // earlier reflection), not starting a new rise.
-        if (!(steepestSlope > 0) || Slope(sign, foot) > kFootSlopeShare * steepestSlope)
+        if (!(steepestSlope > 0) || Slope(sign, foot) > footSlope)
             return std::nullopt;
 
         Rise rise;
-        rise.level = MeanOf(location_, std::max(tailEnd_, foot - locationWidth_), foot + 1);
+        rise.level = levelBefore(foot);
         const double trend = TrendBefore(foot);
         // The rise relative to the level (and trend) before it, on the trace averaged over
         // `width` samples around each.
