@@ -33,7 +33,7 @@ constexpr double kMinimumNoiseRatio = 2.0;
 constexpr double kMinimumSteps = 1.5;
 // Major: the step detector at least this many times its noise, and this share of the largest
 // reflection.
-constexpr double kMajorNoiseRatio = 8.0;
+constexpr double kMajorNoiseRatio = 6.0;
 constexpr double kMajorShare = 0.1;
 // A reflection at least this share of the largest is as bad a fault as the largest.
 constexpr double kWorstFaultShare = 0.5;

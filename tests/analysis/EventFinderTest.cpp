@@ -174,6 +174,30 @@ TEST(EventFinder, TheMarkGoesToTheFurthestReflectionUnlessItIsFarWeakerThanTheWo
 
 // A receiver overdriven by the launch swings to the converter's other limit and is held there
 // for longer than the detector's window; its coming back belongs to the launch.
+// An end only twice the raw noise, averaged over a pulse of 20 samples, stands about seven
+// times the detector's noise clear of it: the crew is sent there, and never to the noise.
+TEST(EventFinder, AWeakEndClearOfTheAveragedNoiseIsMarked) {
+    constexpr int kPulse = 20, kEnd = 3000, kTrials = 20;
+    std::mt19937 random(9122030);
+    for (const double end : {0.0, 11.0}) {
+        int marked = 0, markedElsewhere = 0;
+        for (int trial = 0; trial < kTrials; ++trial) {
+            const std::vector<double> values = DrawnTrace(4000, 5.0, random, [&](int i) {
+                return i < kPulse ? 127.0 : i >= kEnd && i < kEnd + kPulse ? end : 0.0;
+            });
+            for (const analysis::Reflection& r : analysis::FindEvents(values, {10.0, 10.0 * kPulse}).reflections) {
+                const bool atEnd = std::abs(r.sample - kEnd) <= event_score::Tolerance(kEnd);
+                marked += r.likelyEnd && atEnd ? 1 : 0;
+                markedElsewhere += r.likelyEnd && !atEnd ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(markedElsewhere, 0) << end;
+        if (end > 0) {
+            EXPECT_GE(marked, 0.75 * kTrials); // 17 of 20; 3 when eight times the noise was asked for
+        }
+    }
+}
+
 TEST(EventFinder, AReceiverHeldAtTheOtherLimitAfterTheLaunchComesBackWithinTheDeadZone) {
     constexpr int kPulse = 50, kHeldUntil = 120;
     std::mt19937 random(9122029);
