@@ -26,8 +26,13 @@ void Check(const std::vector<double>& samples, const analysis::TraceGeometry& ge
         // A repeat names an earlier event; the likely end is a major event of its own.
         const bool repeatNamesAnEarlierOne = reflection.repeatOf >= 0 && reflection.repeatOf <= static_cast<int>(i);
         const bool likelyEndIsMajor = !reflection.likelyEnd || (reflection.major && reflection.repeatOf == 0);
+        // Each reflection is listed once.
+        bool listedBefore = false;
+        for (std::size_t j = 0; j < i; ++j)
+            listedBefore = listedBefore || (report.reflections[j].sign == reflection.sign &&
+                                            std::abs(report.reflections[j].sample - reflection.sample) < 1.0);
         if (!inside || !signed_ || !std::isfinite(reflection.noiseRatio) || !repeatNamesAnEarlierOne ||
-            !likelyEndIsMajor)
+            !likelyEndIsMajor || listedBefore)
             std::abort();
         likely += reflection.likelyEnd ? 1 : 0;
     }

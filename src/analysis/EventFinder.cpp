@@ -333,7 +333,7 @@ public:
                 continue;
             const std::optional<Rise> rise = MeasureRise(step.sign, step.centre);
             if (!rise || rise->amplitude < std::max(kMinimumNoiseRatio * report_.noise, kMinimumSteps) ||
-                IsSideLobe(step) || MirrorsAReflection(step, *rise))
+                IsSideLobe(step) || MirrorsAReflection(step, *rise) || AlreadyListed(step.sign, rise->edge))
                 continue;
             Reflection reflection;
             reflection.sample = rise->edge;
@@ -575,6 +575,14 @@ private:
     // Within the pulse and two detector windows of the end of a clipped stretch.
     bool RightAfterStretch(const Reported& earlier, const Step& step) const {
         return step.centre <= earlier.clippedUntil + pulse_ + 2 * detectionWidth_;
+    }
+
+    // Two steps of one rise (a shoulder of it, and its peak) may both lead back to its edge:
+    // it is listed once.
+    bool AlreadyListed(int sign, double edge) const {
+        return std::any_of(report_.reflections.begin(), report_.reflections.end(), [&](const Reflection& earlier) {
+            return earlier.sign == sign && std::abs(earlier.sample - edge) < 1.0;
+        });
     }
 
     // A pulse narrower than the detector (a short section's two reflections overlapping into

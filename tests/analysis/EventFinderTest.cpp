@@ -392,7 +392,7 @@ TEST(EventFinder, RandomLinesOverEveryRange) {
     std::mt19937 random(8122026);
     constexpr int kTraces = 1000;
     int found = 0, missed = 0, cleanTraces = 0, falseEvents = 0, endRight = 0, endOnRepeat = 0, endOnNothing = 0;
-    int repeatsFound = 0, repeatsNamed = 0;
+    int repeatsFound = 0, repeatsNamed = 0, listedTwice = 0;
     double worstShare = 0, worstMetres = 0;
     for (int trial = 0; trial < kTraces; ++trial) {
         const RandomTrace t = MakeRandomTrace(random);
@@ -407,6 +407,12 @@ TEST(EventFinder, RandomLinesOverEveryRange) {
         const auto expected = event_score::ExpectedEvents(model, capture, event_score::NoiseSteps(t.noise, capture));
         const event_score::Score score =
             event_score::ScoreReport(expected, report, capture.nsPerSample * 0.15 / t.cable.ku);
+        for (std::size_t i = 1; i < report.reflections.size(); ++i)
+            for (std::size_t j = 0; j < i; ++j)
+                listedTwice += report.reflections[i].sign == report.reflections[j].sign &&
+                                       std::abs(report.reflections[i].sample - report.reflections[j].sample) < 1.0
+                                   ? 1
+                                   : 0;
         found += score.found;
         missed += score.missed;
         falseEvents += score.falseEvents;
@@ -435,6 +441,7 @@ TEST(EventFinder, RandomLinesOverEveryRange) {
     EXPECT_GE(cleanTraces, 0.94 * kTraces);
     EXPECT_GE(endRight, 0.97 * kTraces);
     EXPECT_EQ(endOnRepeat, 0);
+    EXPECT_EQ(listedTwice, 0);
 }
 
 } // namespace
