@@ -269,7 +269,7 @@ double FitKnee(const std::vector<double>& values, double from, double to) {
 // Whether values[0..count) still rise: their fitted slope is kRisingSignificance standard errors
 // above zero for white noise of `noise` rms.
 bool StillRising(const std::vector<double>& values, int count, double noise) {
-    if (count < 4)
+    if (count < kLeastKneeSamples)
         return false;
     LineFit fit;
     for (int i = 0; i < count; ++i)
@@ -461,12 +461,11 @@ private:
         // after it and be held there for longer than the detector's window: nothing can be seen
         // until it comes back, and its coming back belongs to the launch.
         const int otherSign = launchSigned > 0 ? -1 : 1;
-        auto heldAtOtherLimit = [&](int i) { return AtLimit(i, otherSign); };
         int held = launchEnd_;
-        while (held < std::min(n_ - 1, launchEnd_ + detectionWidth_) && !heldAtOtherLimit(held))
+        while (held < std::min(n_ - 1, launchEnd_ + detectionWidth_) && !AtLimit(held, otherSign))
             ++held;
-        if (held < n_ && heldAtOtherLimit(held)) {
-            while (held + 1 < n_ && heldAtOtherLimit(held + 1))
+        if (held < n_ && AtLimit(held, otherSign)) {
+            while (held + 1 < n_ && AtLimit(held + 1, otherSign))
                 ++held;
             if (held >= tailEnd_)
                 tailEnd_ = StillFrom(held + 1);
@@ -577,8 +576,8 @@ private:
         return step.centre <= earlier.clippedUntil + pulse_ + 2 * detectionWidth_;
     }
 
-    // Two steps of one rise (a shoulder of it, and its peak) may both lead back to its edge:
-    // it is listed once.
+    // Two peaks of the detector on one slow rise may both lead back to its edge: it is listed
+    // once.
     bool AlreadyListed(int sign, double edge) const {
         return std::any_of(report_.reflections.begin(), report_.reflections.end(), [&](const Reflection& earlier) {
             return earlier.sign == sign && std::abs(earlier.sample - edge) < 1.0;
@@ -824,9 +823,8 @@ private:
         // reflection can show: it is as large as a clipped one, no larger.
         auto size = [&](std::size_t i) { return std::min(std::abs(report_.reflections[i].amplitude), -kConverterLow); };
         std::size_t likely = candidates.back();
-        std::size_t largest = candidates.front();
-        for (const std::size_t i : candidates)
-            largest = size(i) > size(largest) ? i : largest;
+        const std::size_t largest = *std::max_element(candidates.begin(), candidates.end(),
+                                                      [&](std::size_t a, std::size_t b) { return size(a) < size(b); });
         if (size(likely) < kWorstFaultShare * size(largest))
             likely = largest;
         report_.reflections[likely].likelyEnd = true;
