@@ -155,49 +155,43 @@ TEST(EventFinder, AReflectionOnAnEarlierOnesTailIsFound) {
 
 // The mark goes to the furthest major reflection; one under half of the largest is a lesser
 // fault, or an end the line has all but hidden, and the largest (the worst fault) is marked.
-TEST(EventFinder, TheMarkGoesToTheFurthestReflectionUnlessItIsFarWeakerThanTheWorst) {
-    constexpr int kPulse = 20, kFault = 1000, kFurther = 3000;
-    std::mt19937 random(9122028);
-    for (const double further : {45.0, 25.0}) {
-        const std::vector<double> values = DrawnTrace(4000, 0.5, random, [&](int i) {
+// An end only twice the raw noise, averaged over the pulse, stands about seven times the
+// detector's noise clear of it: the crew is sent there, and never to the noise.
+TEST(EventFinder, TheMarkGoesToTheFurthestClearReflectionUnlessItIsFarWeakerThanTheWorst) {
+    constexpr int kPulse = 20, kFault = 1000, kFurther = 3000, kTrials = 20;
+    std::mt19937 random(9122028), noisy(9122030);
+    auto line = [&](std::mt19937& draw, double noiseRms, double fault, double further) {
+        return DrawnTrace(4000, noiseRms, draw, [&](int i) {
             return i < kPulse                               ? 127.0
-                   : i >= kFault && i < kFault + kPulse     ? 80.0
+                   : i >= kFault && i < kFault + kPulse     ? fault
                    : i >= kFurther && i < kFurther + kPulse ? further
                                                             : 0.0;
         });
-        const analysis::EventReport report = analysis::FindEvents(values, {10.0, 10.0 * kPulse});
+    };
+    for (const double further : {45.0, 25.0}) {
+        const analysis::EventReport report =
+            analysis::FindEvents(line(random, 0.5, 80.0, further), {10.0, 10.0 * kPulse});
         ASSERT_EQ(report.reflections.size(), 2u) << further;
         EXPECT_TRUE(report.reflections[further > 40 ? 1 : 0].likelyEnd) << further;
         EXPECT_TRUE(report.reflections[1].major) << further;
     }
-}
-
-// A receiver overdriven by the launch swings to the converter's other limit and is held there
-// for longer than the detector's window; its coming back belongs to the launch.
-// An end only twice the raw noise, averaged over a pulse of 20 samples, stands about seven
-// times the detector's noise clear of it: the crew is sent there, and never to the noise.
-TEST(EventFinder, AWeakEndClearOfTheAveragedNoiseIsMarked) {
-    constexpr int kPulse = 20, kEnd = 3000, kTrials = 20;
-    std::mt19937 random(9122030);
     for (const double end : {0.0, 11.0}) {
         int marked = 0, markedElsewhere = 0;
         for (int trial = 0; trial < kTrials; ++trial) {
-            const std::vector<double> values = DrawnTrace(4000, 5.0, random, [&](int i) {
-                return i < kPulse ? 127.0 : i >= kEnd && i < kEnd + kPulse ? end : 0.0;
-            });
-            for (const analysis::Reflection& r : analysis::FindEvents(values, {10.0, 10.0 * kPulse}).reflections) {
-                const bool atEnd = std::abs(r.sample - kEnd) <= event_score::Tolerance(kEnd);
+            for (const analysis::Reflection& r :
+                 analysis::FindEvents(line(noisy, 5.0, 0.0, end), {10.0, 10.0 * kPulse}).reflections) {
+                const bool atEnd = std::abs(r.sample - kFurther) <= event_score::Tolerance(kFurther);
                 marked += r.likelyEnd && atEnd ? 1 : 0;
                 markedElsewhere += r.likelyEnd && !atEnd ? 1 : 0;
             }
         }
         EXPECT_EQ(markedElsewhere, 0) << end;
-        if (end > 0) {
-            EXPECT_GE(marked, 0.75 * kTrials); // 17 of 20; 3 when eight times the noise was asked for
-        }
+        EXPECT_GE(marked, end > 0 ? 0.75 * kTrials : 0) << end; // 17 of 20; 2 at eight times the noise
     }
 }
 
+// A receiver overdriven by the launch swings to the converter's other limit and is held there
+// for longer than the detector's window; its coming back belongs to the launch.
 TEST(EventFinder, AReceiverHeldAtTheOtherLimitAfterTheLaunchComesBackWithinTheDeadZone) {
     constexpr int kPulse = 50, kHeldUntil = 120;
     std::mt19937 random(9122029);
